@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+
+class MainFrm;
+struct ProgramState;
+
+// What the display reports, in the units the start-up checks work in.
+struct ScreenMetrics
+{
+    float twipsPerPixelX = 15;
+    float twipsPerPixelY = 15;
+    int widthPixels = 0;
+    int heightPixels = 0;
+};
+
+// The primary screen as Qt reports it: twips per pixel from the logical DPI,
+// the size in device-independent pixels.
+ScreenMetrics PrimaryScreenMetrics();
+
+enum class StartupDecision { WrongDpi, TooSmall, BigLayout, SmallLayout };
+StartupDecision DecideStartup(const ScreenMetrics &screen);
+
+// The entry point: checks the display, then creates and shows one main window,
+// or tells the user why it cannot and returns none.
+std::unique_ptr<MainFrm> Main(ProgramState &state, const ScreenMetrics &screen);

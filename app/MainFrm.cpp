@@ -1,0 +1,124 @@
+#include "MainFrm.h"
+
+#include "CommIndicator.h"
+#include "ProgramState.h"
+#include "UserPrompt.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+MainFrm::MainFrm(ProgramState &state, const LayoutGeometry &geometry, const ScreenMetrics &screen,
+                 QWidget *parent)
+    : QWidget(parent), state(state), geometry(geometry), screen(screen)
+{
+    setWindowTitle(QString::fromUtf8(geometry.caption));
+    setFixedSize(geometry.clientSize);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    Label4 = new QLabel(QStringLiteral("未连接"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setGeometry(geometry.label4);
+    Label5 = new QLabel(QStringLiteral("QSV-416MZ"), this);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->setGeometry(geometry.label5);
+    for (QLabel *label : {Label4, Label5})
+        label->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
+}
+
+MainFrm::~MainFrm()
+{
+    delete logWindow;
+}
+
+CommIndicator *MainFrm::LogWindow() const
+{
+    return logWindow;
+}
+
+void MainFrm::closeEvent(QCloseEvent *event)
+{
+    if (!state.prompt.AskYesNo(QStringLiteral("确定要退出应用程序吗？"))) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Unload();
+}
+
+void MainFrm::Unload()
+{
+    state.port.ClosePort();
+    if (state.EndProgram)
+        state.EndProgram();
+}
+
+void MainFrm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->text() == QLatin1String("w")) {
+        ShowLogWindow();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MainFrm::ShowLogWindow()
+{
+    if (!logWindow)
+        logWindow = new CommIndicator(state);
+    logWindow->show();
+    logWindow->raise();
+    logWindow->activateWindow();
+}
+
+bool MainFrm::OnBackground(const QPoint &pos) const
+{
+    return childAt(pos) == nullptr;
+}
+
+void MainFrm::mousePressEvent(QMouseEvent *event)
+{
+    if (!OnBackground(event->position().toPoint()))
+        return;
+    const QPoint global = event->globalPosition().toPoint();
+    DragLastX = global.x();
+    DragLastY = global.y();
+    isDragging = true;
+    // Wayland lets only the compositor move windows.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle()) {
+        isDragging = false;
+        windowHandle()->startSystemMove();
+    }
+}
+
+void MainFrm::mouseMoveEvent(QMouseEvent *event)
+{
+    if (isMaximized())
+        return;
+    // The press grabbed the mouse, so a drag keeps its moves even over a control.
+    if (!isDragging && !OnBackground(event->position().toPoint()))
+        return;
+    const QPoint global = event->globalPosition().toPoint();
+    if (isDragging) {
+        move(pos() + QPoint(global.x() - DragLastX, global.y() - DragLastY));
+        DragLastX = global.x();
+        DragLastY = global.y();
+    }
+    emit BackgroundPointerMoved();
+}
+
+void MainFrm::mouseReleaseEvent(QMouseEvent *)
+{
+    isDragging = false;
+}
+
+void MainFrm::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(63, 63, 61));
+}

@@ -1,0 +1,60 @@
+#include "CommIndicator.h"
+
+#include "ProgramState.h"
+
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+namespace {
+constexpr qsizetype MaxLogLength = 60000;
+}
+
+CommIndicator::CommIndicator(ProgramState &state, QWidget *parent)
+    : QWidget(parent, Qt::Window), state(state), text1(new QPlainTextEdit(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("通信指示器  双击清空显示  可拉长或宽"));
+    text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text1->viewport()->installEventFilter(this);
+    resize(420, 360);
+
+    state.LogWindowOpen = true;
+    timer1.setInterval(200);
+    connect(&timer1, &QTimer::timeout, this, &CommIndicator::Timer1_Timer);
+    timer1.start();
+}
+
+CommIndicator::~CommIndicator()
+{
+    state.LogWindowOpen = false;
+}
+
+void CommIndicator::Timer1_Timer()
+{
+    if (state.CommLog.size() == LastShownLength)
+        return;
+    if (state.CommLog.size() > MaxLogLength) {
+        text1->clear();
+        state.CommLog.clear();
+    }
+    text1->setPlainText(state.CommLog);
+    text1->moveCursor(QTextCursor::End);
+    text1->verticalScrollBar()->setValue(text1->verticalScrollBar()->maximum());
+    LastShownLength = state.CommLog.size();
+}
+
+void CommIndicator::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    text1->setGeometry(0, 0, width(), height());
+}
+
+bool CommIndicator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == text1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        state.CommLog.clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

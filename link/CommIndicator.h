@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+class QPlainTextEdit;
+struct ProgramState;
+
+// The traffic log window: shows CommLog and follows it as it grows.
+class CommIndicator : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CommIndicator(ProgramState &state, QWidget *parent = nullptr);
+    ~CommIndicator() override;
+
+    QPlainTextEdit *Text1() const { return text1; }
+    QTimer &Timer1() { return timer1; }
+
+    void Timer1_Timer();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    ProgramState &state;
+    QPlainTextEdit *text1;
+    QTimer timer1;
+    qsizetype LastShownLength = 0;
+};

@@ -1,0 +1,42 @@
+#include "CommLog.h"
+
+#include "ProgramState.h"
+
+namespace {
+
+QString Hex(quint8 byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+void AppendLine(ProgramState &state, const QString &line)
+{
+    if (!state.LogWindowOpen)
+        return;
+    state.CommLog += QStringLiteral("\r\n");
+    state.CommLog += line;
+}
+
+} // namespace
+
+void LogSentFrame(ProgramState &state, const quint8 frame[6])
+{
+    if (!state.LogWindowOpen)
+        return;
+    QStringList bytes;
+    for (int i = 0; i < 6; ++i)
+        bytes << Hex(frame[i]);
+    AppendLine(state, QStringLiteral("发送: ") + bytes.join(QLatin1Char(',')));
+}
+
+void LogSyncByte(ProgramState &state)
+{
+    AppendLine(state, QStringLiteral("发送: FC 同步字"));
+}
+
+void LogReceivedByte(ProgramState &state, quint8 byte)
+{
+    if (!state.LogWindowOpen)
+        return;
+    AppendLine(state, QStringLiteral("接收: ") + Hex(byte));
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// "COM" n, n = 1 to 12, names the n-th device of the port list: USB adapters
+// (ttyUSB, ttyACM) first, then the rest, each group in numeric order.
+QStringList OrderSerialDevices(QStringList devicePaths);
+// The device for "COM" followed by portNumber, or an empty text when the list has no such entry.
+QString DeviceForPortNumber(const QString &portNumber, const QStringList &ports);
+// The port list given in a colon-separated text such as $QUORIN_PORTS.
+QStringList PortListFromText(const QString &text);
+
+// The one serial port through which the program talks to the processor.
+// Reads never wait; every operation on a closed port fails quietly.
+class RS232Port
+{
+public:
+    RS232Port();
+
+    // An explicit port list replaces the system's serial devices.
+    void SetPortList(std::optional<QStringList> ports) { explicitPorts = std::move(ports); }
+    QStringList PortList() const;
+
+    bool OpenPort(const QString &portNumber);
+    bool ConfigurePort(qint32 baudRate, qint32 dataBits);
+    void ClosePort();
+    void PollInput();
+    qint32 ReadPort(quint8 *buffer, qint32 count);
+    void WritePort(const quint8 *buffer, qint32 count);
+
+    qintptr PortHandle() const { return handle; }
+    qint32 BytesWaiting() const { return bytesWaiting; }
+    bool IsOpen() const { return serial.isOpen(); }
+    // The underlying port, for the command layer's early dispatch on new bytes.
+    QSerialPort &Serial() { return serial; }
+
+private:
+    QSerialPort serial;
+    std::optional<QStringList> explicitPorts;
+    qintptr handle = -1;
+    qint32 bytesWaiting = 0;
+};
