@@ -1,0 +1,181 @@
+#include "CommandLayer.h"
+
+#include "CommLog.h"
+#include "ProgramState.h"
+#include "UserPrompt.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <algorithm>
+
+namespace {
+constexpr int Timer2Interval = 15;
+constexpr int ProbingDeadline = 700;
+constexpr int ReplyDeadline = 4000;
+constexpr unsigned long MuteOffPause = 1500;
+} // namespace
+
+CommandLayer::CommandLayer(ProgramState &state, QObject *parent) : QObject(parent), state(state)
+{
+    TimeOuter.setInterval(ReplyDeadline);
+    connect(&TimeOuter, &QTimer::timeout, this, &CommandLayer::TimeOuter_Timer);
+    connect(&Timer2, &QTimer::timeout, this, &CommandLayer::Timer2_Timer);
+    connect(&state.port.Serial(), &QSerialPort::readyRead, this, &CommandLayer::PortHasBytes);
+    Timer2.start(Timer2Interval);
+}
+
+CommandLayer::~CommandLayer()
+{
+    *alive = false;
+    for (QEventLoop *loop : std::as_const(waitLoops))
+        loop->quit();
+}
+
+bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int block,
+                               quint8 selector, quint8 address, quint8 value, bool pauseIfZero)
+{
+    ExpectData = expectData;
+    ReplyCount = 0;
+    ExpectedLength = replyLength;
+    Frame = {FrameStart, static_cast<quint8>(op), static_cast<quint8>(block), selector, address, value};
+    WriteFrame();
+    LogSentFrame(state, Frame.data());
+    IsWaiting = true;
+    ReplyOk = false;
+    const bool wasConnected = IsConnected;
+
+    const std::shared_ptr<bool> living = alive;
+    if (value == 0 && pauseIfZero) {
+        QCoreApplication::processEvents();
+        if (!*living)
+            return false;
+        QThread::msleep(MuteOffPause);
+    }
+
+    const bool ok = WaitReply();
+    if (!*living || waitAbandoned)
+        return false;
+    if (ok)
+        return true;
+    if (IsProbing)
+        return false;
+    // A heartbeat deadline during this wait has already reported the same loss.
+    if (wasConnected && !IsConnected)
+        return false;
+    if (OnStatus)
+        OnStatus(QStringLiteral("未连接"));
+    state.prompt.Warn(QStringLiteral("与目标通信连接超时，已断开连接。"));
+    if (!*living)
+        return false;
+    IsConnected = false;
+    state.port.ClosePort();
+    return false;
+}
+
+void CommandLayer::SendSync()
+{
+    LogSyncByte(state);
+    const quint8 sync = SyncByte;
+    state.port.WritePort(&sync, 1);
+}
+
+void CommandLayer::WriteFrame()
+{
+    state.port.WritePort(Frame.data(), static_cast<qint32>(Frame.size()));
+    if (!ProgressOn)
+        return;
+    ++ProgressCount;
+    if (ProgressCount % 5 != 0 && ProgressCount < ProgressTotal)
+        return;
+    // A batch without a total counts as complete rather than dividing by zero.
+    const int percent = ProgressTotal > 0 ? std::min(100, ProgressCount * 100 / ProgressTotal) : 100;
+    if (OnProgress)
+        OnProgress(percent);
+}
+
+bool CommandLayer::WaitReply()
+{
+    const int deadline = IsProbing ? ProbingDeadline : ReplyDeadline;
+    if (TimeOuter.interval() != deadline) {
+        TimeOuter.stop();
+        TimeOuter.setInterval(deadline);
+    }
+    TimeOuter.start();
+    waitAbandoned = false;
+
+    const std::shared_ptr<bool> living = alive;
+    while (IsWaiting) {
+        QEventLoop loop;
+        waitLoops.append(&loop);
+        loop.exec();
+        if (!*living)
+            return false;
+        waitLoops.removeOne(&loop);
+        if (IsWaiting) {
+            // The loop was ended from outside (the program is quitting): give the wait up quietly.
+            waitAbandoned = true;
+            IsWaiting = false;
+            ReplyOk = false;
+        }
+    }
+    TimeOuter.stop();
+    return ReplyOk;
+}
+
+void CommandLayer::TimeOuter_Timer()
+{
+    EndWait(false);
+}
+
+void CommandLayer::EndWait(bool ok)
+{
+    IsWaiting = false;
+    ReplyOk = ok;
+    TimeOuter.stop();
+    for (QEventLoop *loop : std::as_const(waitLoops))
+        loop->quit();
+}
+
+void CommandLayer::PortHasBytes()
+{
+    if (earlyDispatch && !inTick)
+        Timer2_Timer();
+}
+
+void CommandLayer::Timer2_Timer()
+{
+    if (inTick)
+        return;
+    inTick = true;
+    Timer2.stop();
+
+    const std::shared_ptr<bool> living = alive;
+    state.port.PollInput();
+    const qint32 count = state.port.ReadPort(ReceiveBuffer, state.port.BytesWaiting());
+    for (qint32 i = 0; i < count; ++i) {
+        const quint8 b = ReceiveBuffer[i];
+        LogReceivedByte(state, b);
+        if (b == KeyResetByte) {
+            if (OnKeyReset)
+                OnKeyReset();
+        } else if (b == SyncByte) {
+            if (OnSyncReceived)
+                OnSyncReceived();
+        } else if (ExpectData) {
+            if (ReplyCount >= 5000)
+                ReplyCount = 1000;
+            ReplyBuffer[ReplyCount] = b;
+            ++ReplyCount;
+            if (ReplyCount >= ExpectedLength)
+                EndWait(true);
+        } else if (b == AckByte) {
+            EndWait(true);
+        }
+        if (!*living)
+            return;
+    }
+
+    inTick = false;
+    Timer2.start(Timer2Interval);
+}

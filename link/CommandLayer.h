@@ -1,0 +1,80 @@
+#pragma once
+
+#include "CommandFrame.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QEventLoop;
+struct ProgramState;
+
+// Commands to the processor and its replies: one frame out, one reply awaited at a time.
+// The receive dispatcher sorts every byte the port delivers; waiting keeps the event loop going.
+class CommandLayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CommandLayer(ProgramState &state, QObject *parent = nullptr);
+    ~CommandLayer() override;
+
+    // True when the reply came complete. Outside the port search a false result
+    // has already been reported to the user and has dropped the connection.
+    bool SendCommand(bool expectData, quint8 replyLength, int op, int block, quint8 selector,
+                     quint8 address, quint8 value, bool pauseIfZero);
+    void SendSync();
+    void WriteFrame();
+    bool WaitReply();
+
+    // The receive dispatcher and the reply deadline.
+    void Timer2_Timer();
+    void TimeOuter_Timer();
+
+    // Dispatch as soon as the port reports new bytes, besides the 15 ms tick.
+    void SetEarlyDispatch(bool on) { earlyDispatch = on; }
+    bool EarlyDispatch() const { return earlyDispatch; }
+
+    // Reply state, shared by all commands.
+    bool ExpectData = false;
+    quint8 ExpectedLength = 0;
+    qint32 ReplyCount = 0;
+    quint8 ReplyBuffer[5001] = {};
+    bool IsWaiting = false;
+    bool ReplyOk = false;
+    bool IsProbing = false;
+    CommandFrame Frame = {};
+
+    // Bulk progress, advanced by every frame written while a batch runs.
+    bool ProgressOn = false;
+    qint32 ProgressCount = 0;
+    qint32 ProgressTotal = 0;
+
+    // True while a processor of the right model is connected.
+    bool IsConnected = false;
+
+    QTimer Timer2;
+    QTimer TimeOuter;
+
+    std::function<void()> OnKeyReset;
+    std::function<void(int percent)> OnProgress;
+    std::function<void(const QString &text)> OnStatus;
+    std::function<void()> OnSyncReceived;
+
+private:
+    void EndWait(bool ok);
+    void PortHasBytes();
+
+    ProgramState &state;
+    quint8 ReceiveBuffer[501] = {};
+    bool earlyDispatch = true;
+    bool inTick = false;
+    bool waitAbandoned = false;
+    // Waits in progress, innermost last; an ended wait ends them all.
+    QList<QEventLoop *> waitLoops;
+    // Cleared on destruction, so that a wait or tick outliving its object returns without touching it.
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
