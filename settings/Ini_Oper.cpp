@@ -1,0 +1,59 @@
+#include "Ini_Oper.h"
+
+#include "ProgramState.h"
+#include "UserPrompt.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+QByteArray SectionName(const ProgramState &state, const QString &section)
+{
+    return (section.isEmpty() ? state.DefaultSection : section).toUtf8();
+}
+
+} // namespace
+
+std::optional<QByteArray> LoadProfileFile(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+bool StoreProfileFile(const QString &path, const QByteArray &content)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+}
+
+QString ReadIniValue(const ProgramState &state, const QString &key, const QString &section,
+                     const QString &fallback)
+{
+    const std::optional<QByteArray> content = LoadProfileFile(state.SettingsPath);
+    if (!content)
+        return fallback;
+    const std::optional<QByteArray> value =
+        ProfileText(*content).Value(SectionName(state, section), key.toUtf8());
+    return value ? QString::fromUtf8(*value) : fallback;
+}
+
+bool WriteIniValue(ProgramState &state, const QString &key, const QString &value,
+                   const QString &section)
+{
+    const std::optional<QByteArray> content = LoadProfileFile(state.SettingsPath);
+    bool written = false;
+    if (content) {
+        ProfileText profile(*content);
+        profile.SetValue(SectionName(state, section), key.toUtf8(), value.toUtf8());
+        written = StoreProfileFile(state.SettingsPath, profile.Content());
+    }
+    if (!written)
+        state.prompt.Beep();
+    return written;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ProfileText.h"
+
+#include <QString>
+#include <optional>
+
+struct ProgramState;
+
+// Single keys of the settings file state.SettingsPath; an empty section means
+// state.DefaultSection. Names and values travel as UTF-8 (the program itself
+// writes ASCII only).
+
+// The value of key, or fallback when the file, the section or the key is missing
+// or the file cannot be read. A key with nothing after "=" gives an empty text.
+QString ReadIniValue(const ProgramState &state, const QString &key, const QString &section,
+                     const QString &fallback);
+
+// Sets key=value, creating the file, section or key as needed and keeping the
+// rest of the file. The file is replaced in one step, so a failed write leaves
+// it as it was; the failure sounds state.prompt.Beep() and returns false.
+bool WriteIniValue(ProgramState &state, const QString &key, const QString &value,
+                   const QString &section);
+
+// The whole file at path: empty when there is no such file, nothing when it
+// exists but cannot be read.
+std::optional<QByteArray> LoadProfileFile(const QString &path);
+
+// Replaces the file at path with content in one step (a new file written
+// beside it and renamed over it); false, with the old file untouched, on failure.
+bool StoreProfileFile(const QString &path, const QByteArray &content);

@@ -1,0 +1,186 @@
+#include "SettingsFile.h"
+
+#include "Ini_Oper.h"
+#include "ProgramState.h"
+#include "UserFormValue.h"
+#include "UserPrompt.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QList>
+#include <utility>
+
+namespace {
+
+const QByteArray ModelName = QByteArrayLiteral("QSV-416MZ");
+const QString SettingsSection = QStringLiteral("Main");
+constexpr int StoredNoInputSource = 3;
+
+QByteArray SlotKey(const char *table, int memory, int param)
+{
+    return table + QByteArray::number(memory) + '.' + QByteArray::number(param);
+}
+
+using Entry = std::pair<QByteArray, QByteArray>;
+
+template <typename Table>
+void AddTable(QList<Entry> &entries, const char *name, const Table &table)
+{
+    for (int m = 0; m < int(std::size(table)); ++m)
+        for (int k = 0; k < int(std::size(table[m])); ++k)
+            entries.append({SlotKey(name, m, k), QByteArray::number(table[m][k])});
+}
+
+// All keys of the file with their values, in the order the file carries them.
+QList<Entry> SettingsEntries(const SettingsSnapshot &s)
+{
+    QList<Entry> entries{{"Type", ModelName}};
+    AddTable(entries, "Music", s.music);
+    AddTable(entries, "Mic", s.mic);
+    AddTable(entries, "Ktv", s.ktv);
+    AddTable(entries, "Eff", s.eff);
+    const int input = s.inputSelect == SettingsSnapshot::NoInputSource ? StoredNoInputSource : s.inputSelect;
+    entries.append({"INPUTSELECT", QByteArray::number(input)});
+    entries.append({"EX", QByteArray::number(int(s.exciter))});
+    entries.append({"MUTE", QByteArray::number(int(s.mute))});
+    entries.append({"LOCK", QByteArray::number(int(s.lock))});
+    for (int c = 0; c < SettingsSnapshot::Channels; ++c)
+        for (int r = 0; r < 3; ++r)
+            entries.append({SlotKey("VOL", c, r), QByteArray::number(s.vol[SettingsSnapshot::LimitIndex(c, r)])});
+    return entries;
+}
+
+// Reads keys of one section with their fallbacks and remembers whether any
+// value failed its check.
+class CheckedReader
+{
+public:
+    CheckedReader(const ProfileText &profile, QByteArray section)
+        : profile(profile), section(std::move(section))
+    {
+    }
+
+    QByteArray Text(const QByteArray &key, const QByteArray &fallback) const
+    {
+        return profile.Value(section, key).value_or(fallback);
+    }
+
+    int Number(const QByteArray &key, int lowest, int highest, const QByteArray &fallback = "0")
+    {
+        bool ok = false;
+        const int value = Text(key, fallback).toInt(&ok, 10);
+        if (!ok || value < lowest || value > highest) {
+            bad = true;
+            return lowest;
+        }
+        return value;
+    }
+
+    bool Flag(const QByteArray &key)
+    {
+        const QByteArray text = Text(key, "0").toLower();
+        if (text == "true" || text == "false")
+            return text == "true";
+        bool ok = false;
+        const qlonglong value = text.toLongLong(&ok, 10);
+        bad = bad || !ok;
+        return ok && value != 0;
+    }
+
+    template <typename Table>
+    void ReadTable(const char *name, Table &table)
+    {
+        for (int m = 0; m < int(std::size(table)); ++m)
+            for (int k = 0; k < int(std::size(table[m])); ++k)
+                table[m][k] = quint8(Number(SlotKey(name, m, k), 0, 255));
+    }
+
+    bool bad = false;
+
+private:
+    const ProfileText &profile;
+    const QByteArray section;
+};
+
+SettingsSnapshot ReadSettings(CheckedReader &reader)
+{
+    SettingsSnapshot s;
+    reader.ReadTable("Music", s.music);
+    reader.ReadTable("Mic", s.mic);
+    reader.ReadTable("Ktv", s.ktv);
+    reader.ReadTable("Eff", s.eff);
+    const int input = reader.Number("INPUTSELECT", 0, StoredNoInputSource);
+    s.inputSelect = input == StoredNoInputSource ? SettingsSnapshot::NoInputSource : input;
+    s.exciter = reader.Flag("EX");
+    s.mute = reader.Flag("MUTE");
+    s.lock = reader.Flag("LOCK");
+    for (int c = 0; c < SettingsSnapshot::Channels; ++c) {
+        using S = SettingsSnapshot;
+        s.vol[S::LimitIndex(c, S::MinimumRow)] = reader.Number(SlotKey("VOL", c, S::MinimumRow), 0, S::HighestLimit);
+        s.vol[S::LimitIndex(c, S::MaximumRow)] =
+            reader.Number(SlotKey("VOL", c, S::MaximumRow), 0, S::HighestLimit, QByteArray::number(S::HighestLimit));
+        s.vol[S::LimitIndex(c, S::ModeRow)] = reader.Number(SlotKey("VOL", c, S::ModeRow), 0, S::HighestMode(c));
+    }
+    return s;
+}
+
+QString FileNameForUser(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapshot &settings)
+{
+    QString path = BrowseSaveFile(state, owner);
+    if (path.isEmpty())
+        return false;
+    if (!path.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
+        path += QLatin1String(".txt");
+    state.SettingsPath = path;
+    state.DefaultSection = SettingsSection;
+
+    // The old file's other content must survive, so one that cannot be read is not replaced.
+    const std::optional<QByteArray> existing = LoadProfileFile(path);
+    bool saved = false;
+    if (existing) {
+        ProfileText profile(*existing);
+        const QByteArray section = state.DefaultSection.toUtf8();
+        for (const Entry &entry : SettingsEntries(settings))
+            profile.SetValue(section, entry.first, entry.second);
+        saved = StoreProfileFile(path, profile.Content());
+    }
+    if (!saved)
+        state.prompt.Critical(QStringLiteral("无法保存配置文件：%1").arg(FileNameForUser(path)));
+    return saved;
+}
+
+std::optional<SettingsSnapshot> ImportSettingsFile(ProgramState &state, QWidget *owner)
+{
+    const QString path = BrowseOpenFile(state, owner);
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return std::nullopt;
+    state.SettingsPath = path;
+    state.DefaultSection = SettingsSection;
+
+    // One read of the whole file, so the values checked are the values applied.
+    const std::optional<QByteArray> content = LoadProfileFile(path);
+    if (!content) {
+        state.prompt.Critical(QStringLiteral("无法读取配置文件：%1").arg(FileNameForUser(path)));
+        return std::nullopt;
+    }
+    const ProfileText profile(*content);
+    CheckedReader reader(profile, state.DefaultSection.toUtf8());
+    if (reader.Text("Type", "NULL") != ModelName) {
+        state.prompt.Critical(QStringLiteral("您导入的文件不是") + QString::fromLatin1(ModelName)
+                              + QStringLiteral("的配置文件。"));
+        return std::nullopt;
+    }
+    const SettingsSnapshot settings = ReadSettings(reader);
+    if (reader.bad) {
+        state.prompt.Critical(QStringLiteral("导入的数据有错误！"));
+        return std::nullopt;
+    }
+    return settings;
+}
