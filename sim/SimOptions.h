@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+#include <optional>
+
+// How the simulated processor behaves; the same options drive tests, demos and benchmarks.
+struct SimOptions
+{
+    quint8 modelCode = 0x6E;      // answered to the identification
+    int silentAfter = -1;         // stop answering after this many frames; -1 never
+    bool heartbeat = true;        // answer 0xFC with 0xFC
+    quint8 keyAnswer = 0x33;      // answered to a music key set
+    int keyResetEveryMs = 0;      // send 0xFE this often; 0 never
+    bool lineTime = false;        // each byte received and sent costs 10/9600 s
+    bool logFrames = false;       // each frame received to stderr
+    QString device;               // serve this device instead of a new pseudo-terminal
+};
+
+// Reads the command line options (without the program name). On a bad option
+// returns nothing and puts the reason into *error.
+std::optional<SimOptions> ParseSimOptions(const QStringList &arguments, QString *error);
+
+// One line per option, for --help and error messages.
+QString SimOptionsUsage();
