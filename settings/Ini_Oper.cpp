@@ -28,8 +28,11 @@ std::optional<QByteArray> LoadProfileFile(const QString &path)
 
 bool StoreProfileFile(const QString &path, const QByteArray &content)
 {
+    // Unbuffered, because a buffered write that runs out of room half-way still
+    // commits: the short count is seen only here.
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        && file.write(content) == content.size() && file.commit();
 }
 
 QString ReadIniValue(const ProgramState &state, const QString &key, const QString &section,
