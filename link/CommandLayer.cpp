@@ -18,6 +18,8 @@ constexpr unsigned long MuteOffPause = 1500;
 
 CommandLayer::CommandLayer(ProgramState &state, QObject *parent) : QObject(parent), state(state)
 {
+    // Deadlines must never fire early; a coarse timer may by up to 5 %.
+    TimeOuter.setTimerType(Qt::PreciseTimer);
     TimeOuter.setInterval(ReplyDeadline);
     connect(&TimeOuter, &QTimer::timeout, this, &CommandLayer::TimeOuter_Timer);
     connect(&Timer2, &QTimer::timeout, this, &CommandLayer::Timer2_Timer);

@@ -23,6 +23,7 @@ ConnectionManager::ConnectionManager(ProgramState &state, CommandLayer &commands
     connect(&CommConnect, &QTimer::timeout, this, &ConnectionManager::CommConnect_Timer);
     connect(&Timer3, &QTimer::timeout, this, &ConnectionManager::Timer3_Timer);
     connect(&Timer4, &QTimer::timeout, this, &ConnectionManager::Timer4_Timer);
+    Timer4.setTimerType(Qt::PreciseTimer);
     Timer4.setInterval(HeartbeatDeadline);
     Timer3.start(HeartbeatInterval);
 
