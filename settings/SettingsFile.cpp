@@ -39,14 +39,17 @@ QList<Entry> SettingsEntries(const SettingsSnapshot &s)
     AddTable(entries, "Mic", s.mic);
     AddTable(entries, "Ktv", s.ktv);
     AddTable(entries, "Eff", s.eff);
-    const int input = s.inputSelect == SettingsSnapshot::NoInputSource ? StoredNoInputSource : s.inputSelect;
+    const bool noInput = s.inputSelect == SettingsSnapshot::NoInputSource;
+    const int input = noInput ? StoredNoInputSource : s.inputSelect;
     entries.append({"INPUTSELECT", QByteArray::number(input)});
     entries.append({"EX", QByteArray::number(int(s.exciter))});
     entries.append({"MUTE", QByteArray::number(int(s.mute))});
     entries.append({"LOCK", QByteArray::number(int(s.lock))});
     for (int c = 0; c < SettingsSnapshot::Channels; ++c)
-        for (int r = 0; r < 3; ++r)
-            entries.append({SlotKey("VOL", c, r), QByteArray::number(s.vol[SettingsSnapshot::LimitIndex(c, r)])});
+        for (int r = 0; r < 3; ++r) {
+            const int value = s.vol[SettingsSnapshot::LimitIndex(c, r)];
+            entries.append({SlotKey("VOL", c, r), QByteArray::number(value)});
+        }
     return entries;
 }
 
@@ -114,12 +117,14 @@ SettingsSnapshot ReadSettings(CheckedReader &reader)
     s.exciter = reader.Flag("EX");
     s.mute = reader.Flag("MUTE");
     s.lock = reader.Flag("LOCK");
-    for (int c = 0; c < SettingsSnapshot::Channels; ++c) {
-        using S = SettingsSnapshot;
-        s.vol[S::LimitIndex(c, S::MinimumRow)] = reader.Number(SlotKey("VOL", c, S::MinimumRow), 0, S::HighestLimit);
-        s.vol[S::LimitIndex(c, S::MaximumRow)] =
-            reader.Number(SlotKey("VOL", c, S::MaximumRow), 0, S::HighestLimit, QByteArray::number(S::HighestLimit));
-        s.vol[S::LimitIndex(c, S::ModeRow)] = reader.Number(SlotKey("VOL", c, S::ModeRow), 0, S::HighestMode(c));
+    using S = SettingsSnapshot;
+    for (int c = 0; c < S::Channels; ++c) {
+        const auto cell = [&](int row, int highest, const QByteArray &fallback) {
+            s.vol[S::LimitIndex(c, row)] = reader.Number(SlotKey("VOL", c, row), 0, highest, fallback);
+        };
+        cell(S::MinimumRow, S::HighestLimit, "0");
+        cell(S::MaximumRow, S::HighestLimit, QByteArray::number(S::HighestLimit));
+        cell(S::ModeRow, S::HighestMode(c), "0");
     }
     return s;
 }
