@@ -1,5 +1,6 @@
 #include "MainFrm.h"
 
+#include "Artwork.h"
 #include "CommIndicator.h"
 #include "ProgramState.h"
 #include "UserPrompt.h"
@@ -14,21 +15,24 @@
 
 MainFrm::MainFrm(ProgramState &state, const LayoutGeometry &geometry, const ScreenMetrics &screen,
                  QWidget *parent)
-    : QWidget(parent), state(state), geometry(geometry), screen(screen)
+    : QWidget(parent),
+      Commands(state),
+      Connection(state, Commands),
+      state(state),
+      geometry(geometry),
+      screen(screen),
+      layout(DescribeMainFrm(geometry))
 {
     setWindowTitle(QString::fromUtf8(geometry.caption));
     setFixedSize(geometry.clientSize);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
 
-    Label4 = new QLabel(QStringLiteral("未连接"), this);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(geometry.label4);
-    Label5 = new QLabel(QStringLiteral("QSV-416MZ"), this);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setGeometry(geometry.label5);
-    for (QLabel *label : {Label4, Label5})
-        label->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
+    CreateControls();
+    ApplyLayout();
+    ConnectHandlers();
+    ConnectLink();
+    Form_Load();
 }
 
 MainFrm::~MainFrm()
@@ -120,5 +124,5 @@ void MainFrm::mouseReleaseEvent(QMouseEvent *)
 void MainFrm::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(63, 63, 61));
+    painter.drawPixmap(0, 0, BackgroundPicture(geometry));
 }

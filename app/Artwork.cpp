@@ -1,0 +1,129 @@
+#include "Artwork.h"
+
+#include "LayoutGeometry.h"
+#include "MainFrmLayout.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QPainter>
+
+namespace {
+
+const QColor WindowColour(63, 63, 61);
+const QColor PanelEdge(96, 98, 94);
+const QColor TitleColour(255, 176, 64);
+const QColor CaptionColour(224, 224, 224);
+const QColor StripColour(44, 46, 46);
+const QColor StripText(255, 255, 128);
+
+QFont TitleFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(10.5);
+    font.setBold(true);
+    return font;
+}
+
+QFont CaptionFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    return font;
+}
+
+void PanelFrame(QPainter &p, int top, int bottom)
+{
+    p.setPen(PanelEdge);
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRect(8, top, 706, bottom - top), 4, 4);
+}
+
+void Title(QPainter &p, int x, int top, int height, const QString &text)
+{
+    p.setFont(TitleFont());
+    p.setPen(TitleColour);
+    p.drawText(QRect(x, top, 44, height), Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void RowCaption(QPainter &p, int x, int top, int height, const QString &text)
+{
+    p.setFont(CaptionFont());
+    p.setPen(CaptionColour);
+    p.drawText(QRect(x, top, 52, height), Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+QPixmap PaintBackground(const LayoutGeometry &g)
+{
+    QPixmap picture(g.clientSize);
+    picture.fill(WindowColour);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    const int sliderHeight = g.slidersShowSize ? 111 : 100;
+    const int listHeight = g.listsShowSize ? 16 : 19;
+    const int micBottom = TwipsToPixels(g.micRowTopTwips) + sliderHeight;
+    PanelFrame(p, g.musicRowTop - 2, g.frame1.bottom() + 2);
+    PanelFrame(p, g.micRowTop - 2, micBottom + 1);
+    PanelFrame(p, g.effectRowTop - 2, g.frame2.bottom() + 2);
+
+    Title(p, 18, g.musicRowTop, listHeight, QStringLiteral("音乐"));
+    Title(p, 18, g.micRowTop, listHeight, QStringLiteral("话筒"));
+    Title(p, 18, g.effectRowTop, listHeight, QStringLiteral("效果"));
+
+    const LimitsGeometry &lim = g.limits;
+    p.setFont(TitleFont());
+    p.setPen(TitleColour);
+    p.drawText(QRect(lim.sliderLeft, lim.groupTop - 22, 190, 18), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("通道音量"));
+    p.setPen(PanelEdge);
+    for (int c = 1; c < 3; ++c) {
+        const int y = lim.groupTop + lim.groupStep * c - (lim.groupStep - sliderHeight) / 2;
+        p.drawLine(lim.sliderLeft + 4, y, g.clientSize.width() - 8, y);
+    }
+
+    RowCaption(p, 20, g.keyRowTop, 22, QStringLiteral("变调"));
+    RowCaption(p, 20, g.sourceRowTop, 24, QStringLiteral("输入"));
+    RowCaption(p, 236, g.sourceRowTop, 24, QStringLiteral("激励"));
+    return picture;
+}
+
+} // namespace
+
+const QPixmap &BackgroundPicture(const LayoutGeometry &geometry)
+{
+    static QHash<const LayoutGeometry *, QPixmap> painted;
+    auto found = painted.find(&geometry);
+    if (found == painted.end())
+        found = painted.insert(&geometry, PaintBackground(geometry));
+    return *found;
+}
+
+QPixmap HeaderStrip(QSize size, const QStringList &captions, const QList<int> &centres)
+{
+    QPixmap strip(size);
+    strip.fill(StripColour);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    // The largest type, up to 11 pixels, whose captions keep apart from their neighbours.
+    int columnWidth = size.width();
+    for (int k = 1; k < centres.size(); ++k)
+        columnWidth = qMin(columnWidth, centres[k] - centres[k - 1]);
+    QFont font(QStringLiteral("Arial"));
+    for (int pixels = qMin(11, size.height() - 3); pixels >= 8; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (const QString &caption : captions)
+            widest = qMax(widest, metrics.horizontalAdvance(caption));
+        if (widest <= columnWidth - 6)
+            break;
+    }
+    p.setFont(font);
+    p.setPen(StripText);
+    for (int k = 0; k < captions.size() && k < centres.size(); ++k)
+        p.drawText(QRect(centres[k] - columnWidth / 2, 0, columnWidth, size.height()),
+                   Qt::AlignCenter, captions[k]);
+    return strip;
+}
