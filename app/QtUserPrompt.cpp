@@ -45,5 +45,12 @@ QString QtUserPrompt::OpenFileName(QWidget *dialogOwner, const QString &title,
 QString QtUserPrompt::SaveFileName(QWidget *dialogOwner, const QString &title,
                                    const QString &folder, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(dialogOwner, title, folder, filter);
+    // The default suffix is added before the dialog's overwrite question, so that
+    // "a" asks about an existing a.txt instead of silently writing into it.
+    QFileDialog dialog(dialogOwner, title, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
