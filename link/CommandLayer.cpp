@@ -37,6 +37,8 @@ CommandLayer::~CommandLayer()
 bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int block,
                                quint8 selector, quint8 address, quint8 value, bool pauseIfZero)
 {
+    // A flushing write may report new bytes; they wait until the reply state is ready.
+    preparing = true;
     ExpectData = expectData;
     ReplyCount = 0;
     ExpectedLength = replyLength;
@@ -46,6 +48,11 @@ bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int 
     IsWaiting = true;
     ReplyOk = false;
     const bool wasConnected = IsConnected;
+    preparing = false;
+    if (dispatchDeferred) {
+        dispatchDeferred = false;
+        QMetaObject::invokeMethod(this, &CommandLayer::PortHasBytes, Qt::QueuedConnection);
+    }
 
     const std::shared_ptr<bool> living = alive;
     if (value == 0 && pauseIfZero) {
@@ -141,7 +148,11 @@ void CommandLayer::EndWait(bool ok)
 
 void CommandLayer::PortHasBytes()
 {
-    if (earlyDispatch && !inTick)
+    if (!earlyDispatch || inTick)
+        return;
+    if (preparing)
+        dispatchDeferred = true;
+    else
         Timer2_Timer();
 }
 

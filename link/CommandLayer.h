@@ -73,6 +73,8 @@ private:
     bool earlyDispatch = true;
     bool inTick = false;
     bool waitAbandoned = false;
+    bool preparing = false;
+    bool dispatchDeferred = false;
     // Waits in progress, innermost last; an ended wait ends them all.
     QList<QEventLoop *> waitLoops;
     // Cleared on destruction, so that a wait or tick outliving its object returns without touching it.

@@ -1,0 +1,144 @@
+// Round trips of the real command layer against quorin-sim over a pseudo-terminal,
+// with the early dispatch on new bytes and with the 15 ms tick alone.
+
+#include "CommandLayer.h"
+#include "ParameterDefinitions.h"
+#include "ProgramState.h"
+#include "UserPrompt.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class ReportingPrompt : public UserPrompt
+{
+public:
+    void Warn(const QString &text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
+    void Critical(const QString &text) override { Warn(text); }
+    bool AskYesNo(const QString &) override { return false; }
+    void Beep() override {}
+    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString SaveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+};
+
+struct Get
+{
+    int block;
+    quint8 selector;
+    quint8 address;
+};
+
+// The 211 gets of a complete bulk read, in its order.
+std::vector<Get> BulkReadOrder()
+{
+    std::vector<Get> gets;
+    for (quint8 m = 0; m < MusicPresetCount; ++m)
+        for (const ParamDef &p : MusicParams)
+            gets.push_back({0, m, p.address});
+    for (quint8 m = 0; m < MicPresetCount; ++m)
+        for (const ParamDef &p : MicParams)
+            gets.push_back({1, m, p.address});
+    for (quint8 row = 0; row < ProgramRowCount; ++row)
+        for (const ParamDef &p : KtvParams)
+            gets.push_back({2, row, p.address});
+    for (quint8 row = 0; row < ProgramRowCount; ++row)
+        for (const ParamDef &p : EffParams)
+            gets.push_back({2, quint8(20 + row), p.address});
+    for (int block : {7, 8, 10, 12})
+        gets.push_back({block, 0, 0});
+    for (quint8 c = 0; c < 3; ++c)
+        for (int block : {4, 5, 3})
+            gets.push_back({block, 0, c});
+    return gets;
+}
+
+// A quorin-sim process and the editor's link opened on its terminal.
+class Session
+{
+public:
+    explicit Session(const QStringList &simOptions)
+    {
+        sim.setProgram(QStringLiteral(QUORIN_SIM_PATH));
+        sim.setArguments(simOptions);
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start();
+        if (!sim.waitForReadyRead(5000))
+            return;
+        const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        state.port.SetPortList(QStringList{path});
+        ready = state.port.OpenPort(QStringLiteral("1")) && state.port.ConfigurePort(9600, 8);
+        commands.IsConnected = ready;
+    }
+    ~Session()
+    {
+        state.port.ClosePort();
+        sim.terminate();
+        sim.waitForFinished(2000);
+    }
+
+    QProcess sim;
+    ReportingPrompt prompt;
+    ProgramState state{prompt};
+    CommandLayer commands{state};
+    bool ready = false;
+};
+
+void BulkRead(bool early)
+{
+    Session session({QStringLiteral("--line-time")});
+    if (!session.ready) {
+        std::printf("quorin-sim did not start\n");
+        return;
+    }
+    session.commands.SetEarlyDispatch(early);
+    const std::vector<Get> gets = BulkReadOrder();
+    QElapsedTimer clock;
+    clock.start();
+    for (const Get &g : gets)
+        if (!session.commands.SendCommand(true, 1, GetOp, g.block, g.selector, g.address, 0, false))
+            return;
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double floor = gets.size() * 7 * 10 / 9600.0;
+    std::printf("%-34s %3zu gets in %.3f s, ratio to the %.3f s floor %.3f\n",
+                early ? "bulk read, early dispatch:" : "bulk read, 15 ms tick only:", gets.size(),
+                seconds, floor, seconds / floor);
+}
+
+void RoundTrips(bool early)
+{
+    Session session({});
+    if (!session.ready) {
+        std::printf("quorin-sim did not start\n");
+        return;
+    }
+    session.commands.SetEarlyDispatch(early);
+    std::vector<double> ms;
+    QElapsedTimer clock;
+    for (int i = 0; i < 1000; ++i) {
+        clock.start();
+        if (!session.commands.SendCommand(false, 0, SetOp, 6, 0, 1, quint8(i % 81), false))
+            return;
+        ms.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-34s 1000 sets, median %.3f ms, 99th percentile %.3f ms\n",
+                early ? "instant sets, early dispatch:" : "instant sets, 15 ms tick only:",
+                ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    for (bool early : {true, false})
+        BulkRead(early);
+    for (bool early : {true, false})
+        RoundTrips(early);
+    return 0;
+}
