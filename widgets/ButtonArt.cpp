@@ -16,13 +16,18 @@ void PaintFace(QPainter &p, const QSize &size, int look)
     const QRectF pill = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(1, 1, -1, -1);
     const qreal radius = pill.height() / 2;
 
-    QLinearGradient shade(pill.topLeft(), pill.bottomLeft());
-    shade.setColorAt(0, fill.lighter(look == 2 ? 112 : 135));
-    shade.setColorAt(0.5, fill);
-    shade.setColorAt(1, fill.darker(look == 2 ? 110 : 120));
     p.setPen(QPen(rim, 1.5));
-    p.setBrush(shade);
+    p.setBrush(fill);
     p.drawRoundedRect(pill, radius, radius);
+
+    // A soft gloss over the upper half; the body below keeps the flat face colour.
+    const QRectF gloss = pill.adjusted(radius * 0.6, 2, -radius * 0.6, -pill.height() * 0.55);
+    QLinearGradient shine(gloss.topLeft(), gloss.bottomLeft());
+    shine.setColorAt(0, QColor(255, 255, 255, 60));
+    shine.setColorAt(1, QColor(255, 255, 255, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shine);
+    p.drawRoundedRect(gloss, gloss.height() / 2, gloss.height() / 2);
 }
 
 } // namespace
