@@ -117,6 +117,8 @@ void C_ComboBox::paintEvent(QPaintEvent *)
     p.drawPixmap(0, 0, ComboFace(m_showSize, m_isPressed, devicePixelRatioF()));
     p.setFont(ArialFont(m_captionPointSize, true));
     p.setPen(CaptionColour);
+    // A long item name stops at the arrow button instead of running over it.
+    p.setClipRect(0, 0, width() - NormalFaceHeight(), height());
     p.drawText(QRect(CaptionLeft, m_captionTop, CaptionWidth, height()), Qt::AlignLeft | Qt::AlignTop,
                m_caption);
 }

@@ -37,7 +37,7 @@ void PaintBullet(QPainter &p, bool selected)
 void PaintNatural(QPainter &p, const QRectF &box, const QColor &colour)
 {
     const QPointF c = box.center();
-    const qreal hw = 3.0;
+    const qreal hw = 2.5; // stems on pixel centres stay crisp
     const qreal hh = 7.5;
     QPainterPath path;
     path.moveTo(c.x() - hw, c.y() - hh);
