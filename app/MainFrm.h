@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BulkTransfer.h"
 #include "CommandFrame.h"
 #include "CommandLayer.h"
 #include "ConnectionManager.h"
@@ -30,7 +31,7 @@ struct ProgramState;
 // The main window. MainFrm_Big and MainFrm_Small are two geometry tables for
 // this one class; the controls, names and behaviour are the same in both.
 // Controls are public under their names, arrays indexed as their parameters.
-class MainFrm : public QWidget
+class MainFrm : public QWidget, public BulkEditor
 {
     Q_OBJECT
 
@@ -90,11 +91,11 @@ public:
     // Pages and memories.
     void ShowMusicPage(int index);
     void ShowEffectPage(int code);
-    void ShowPresetValues();
+    void ShowPresetValues() override;
     void LoadFactoryDefaults();
 
     // The whole window takes no input while a sequence of commands runs; timers go on.
-    void SetWindowEnabled(bool enabled) { setEnabled(enabled); }
+    void SetWindowEnabled(bool enabled) override { setEnabled(enabled); }
 
     // The limits panel as the bulk transfer and the settings file fill it.
     bool CommitLimitText(int i) { return Limits->CommitLimitText(i); }
@@ -128,6 +129,15 @@ public:
     void UploadAllToDevice();
     void ImportSettingsFile();
     void SaveSettingsFile();
+
+    // What the bulk transfers reach in the editor.
+    QList<TableSlot> AllTableSlots() override;
+    quint8 SwitchValue(ParamBlock block) override;
+    void ApplySwitch(ParamBlock block, bool on) override;
+    quint8 InputSourceValue() override;
+    void ApplyInputSource(quint8 source) override;
+    quint8 LimitValue(ParamBlock block, int channel) override;
+    bool ApplyLimit(ParamBlock block, int channel, quint8 value) override;
 
 signals:
     // The pointer moved over the bare background (not while maximised).

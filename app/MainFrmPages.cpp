@@ -250,15 +250,3 @@ void MainFrm::C_Button1_Click(int index)
         break;
     }
 }
-
-// Reads every memory and single setting from the processor into the editor.
-void MainFrm::ReadAllFromDevice() {}
-
-// Writes every memory and single setting from the editor to the processor.
-void MainFrm::UploadAllToDevice() {}
-
-// Asks for a settings file and takes all settings from it.
-void MainFrm::ImportSettingsFile() {}
-
-// Asks for a file name and saves all settings there.
-void MainFrm::SaveSettingsFile() {}

@@ -1,0 +1,141 @@
+#include "EditorFixture.h"
+
+#include "C_Button.h"
+#include "C_FlagBar.h"
+#include "C_OptionEx.h"
+#include "C_ProgressBar.h"
+#include "SimulatorTerminal.h"
+
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The four push buttons of the real window: read and upload against the simulated
+// processor, save and import through settings files.
+class TestWindowTransfers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readAndUploadThroughTheButtons();
+    void saveAndImportRoundTrip();
+    void refusedImportChangesNothing();
+};
+
+namespace {
+
+void Preset(SimulatorTerminal &sim, ParamBlock block, quint8 selector, quint8 address, quint8 value)
+{
+    for (quint8 b : SettingFrame(UploadOp, block, selector, address, value))
+        sim.Processor().Receive(b);
+}
+
+QList<int> TableValues(const MainFrm &w)
+{
+    QList<int> values;
+    for (const auto &row : w.Model.MusicPresetTable)
+        for (const ParamSlot &s : row)
+            values << s.value;
+    for (const auto &row : w.Model.MicPresetTable)
+        for (const ParamSlot &s : row)
+            values << s.value;
+    for (const auto &row : w.Model.KtvProgramTable)
+        for (const ParamSlot &s : row)
+            values << s.value;
+    for (const auto &row : w.Model.EffProgramTable)
+        for (const ParamSlot &s : row)
+            values << s.value;
+    return values;
+}
+
+} // namespace
+
+void TestWindowTransfers::readAndUploadThroughTheButtons()
+{
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    // MUSIC2: connecting sends only the selected memories, MUSIC1 among them.
+    Preset(sim, ParamBlock::MusicParam, 1, 0, 15);
+    Preset(sim, ParamBlock::ChannelMaximum, 0, 1, 50);
+    Preset(sim, ParamBlock::ChannelMode, 0, 2, 5);
+    Preset(sim, ParamBlock::ExciterSwitch, 0, 0, 1);
+    EditorFixture f(MainFrm_Big, {sim.Path()});
+    MainFrm &w = *f.window;
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+
+    QTest::mouseClick(w.C_Button1[0], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(w.Commands.ProgressTotal, 211);
+    QCOMPARE(w.Model.MusicPresetTable[1][0].value, quint8(15));
+    QCOMPARE(w.Limits->SpinValue(4), 50);
+    QCOMPARE(w.Limits->Text1[8]->text(), QStringLiteral("EFF2"));
+    QVERIFY(w.C_FlagBar1->Value());
+    QCOMPARE(w.C_ProgressBar1->Value(), quint8(100));
+    QVERIFY(w.isEnabled());
+
+    w.Model.EffProgramTable[1][9].value = 33;
+    w.C_OptionEx3[1]->SetValue(true);
+    QTest::mouseClick(w.C_Button1[1], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(w.Commands.ProgressTotal, 212);
+    QCOMPARE(sim.Processor().Value(ParamBlock::EffectParam, 21, EffParams[9].address), quint8(33));
+    QCOMPARE(sim.Processor().Value(ParamBlock::LockSwitch, 0, 0), quint8(1));
+    QCOMPARE(sim.Received().right(6), QByteArray::fromHex("cdef00000000"));
+    QVERIFY(f.prompt.shown.isEmpty());
+}
+
+void TestWindowTransfers::saveAndImportRoundTrip()
+{
+    QTemporaryDir dir;
+    EditorFixture f;
+    MainFrm &w = *f.window;
+    w.Model.MusicPresetTable[3][5].value = 17;
+    w.Model.MicPresetTable[5][8].value = 2;
+    w.Model.EffProgramTable[0][7].value = 39;
+    w.C_OptionEx2[1]->SetValue(false);
+    w.C_OptionEx2[2]->SetValue(true);
+    w.C_FlagBar1->SetValue(true);
+    w.C_OptionEx3[1]->SetValue(true);
+    QVERIFY(w.Limits->CommitLimitValue(4, 55));
+    QVERIFY(w.Limits->SetModeValue(8, 6));
+    const QList<int> saved = TableValues(w);
+
+    f.prompt.fileAnswers.enqueue(dir.filePath(QStringLiteral("venue")));
+    QTest::mouseClick(w.C_Button1[3], Qt::LeftButton, {}, QPoint(30, 13));
+    QFile file(dir.filePath(QStringLiteral("venue.txt")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("\r\n"), 213);  // the section line and 212 keys
+
+    w.LoadFactoryDefaults();
+    QVERIFY(TableValues(w) != saved);
+    f.prompt.fileAnswers.enqueue(file.fileName());
+    QTest::mouseClick(w.C_Button1[2], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(TableValues(w), saved);
+    QVERIFY(w.C_OptionEx2[2]->Value() && !w.C_OptionEx2[1]->Value());
+    QVERIFY(w.C_FlagBar1->Value());
+    QVERIFY(w.C_OptionEx3[1]->Value() && !w.C_OptionEx3[0]->Value());
+    QCOMPARE(w.Limits->SpinValue(4), 55);
+    QCOMPARE(w.Limits->Text1[8]->text(), QStringLiteral("EFF3"));
+    QCOMPARE(w.C_ScrollBar7[5]->Value(), 10);  // MUSIC1 is on screen, not MUSIC4
+    QCOMPARE(f.prompt.Texts(QStringLiteral("critical")), QStringList());
+}
+
+void TestWindowTransfers::refusedImportChangesNothing()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("bad.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Main]\r\nType=QSV-416MZ\r\nMusic0.0=3\r\nMusic2.5=300\r\nINPUTSELECT=0\r\n");
+    file.close();
+
+    EditorFixture f;
+    MainFrm &w = *f.window;
+    const QList<int> before = TableValues(w);
+    f.prompt.fileAnswers.enqueue(file.fileName());
+    QTest::mouseClick(w.C_Button1[2], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(f.prompt.Texts(QStringLiteral("critical")), QStringList{QStringLiteral("导入的数据有错误！")});
+    QCOMPARE(TableValues(w), before);
+    QVERIFY(w.C_OptionEx2[1]->Value());
+    QCOMPARE(w.C_ScrollBar7[0]->Value(), 10);
+}
+
+QTEST_MAIN(TestWindowTransfers)
+#include "test_window_transfers.moc"
