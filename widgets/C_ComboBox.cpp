@@ -118,7 +118,7 @@ void C_ComboBox::paintEvent(QPaintEvent *)
     p.setFont(ArialFont(m_captionPointSize, true));
     p.setPen(CaptionColour);
     // A long item name stops at the arrow button instead of running over it.
-    p.setClipRect(0, 0, width() - NormalFaceHeight(), height());
+    p.setClipRect(0, 0, width() - 1 - ComboArrowWidth, height());
     p.drawText(QRect(CaptionLeft, m_captionTop, CaptionWidth, height()), Qt::AlignLeft | Qt::AlignTop,
                m_caption);
 }

@@ -22,7 +22,7 @@ void PaintFace(QPainter &p, const QSize &size, bool pressed)
     p.fillRect(w - 1, 0, 1, h, QColor(190, 188, 186));
 
     // Arrow button at the right.
-    const int bw = h - 2;
+    const int bw = ComboArrowWidth;
     const QRect button(w - 1 - bw, 1, bw, h - 2);
     p.fillRect(button, pressed ? QColor(96, 94, 92) : QColor(84, 82, 80));
     p.fillRect(button.left(), button.top(), 1, button.height(), QColor(50, 50, 50));
@@ -31,7 +31,7 @@ void PaintFace(QPainter &p, const QSize &size, bool pressed)
     p.setPen(Qt::NoPen);
     p.setBrush(pressed ? QColor(255, 166, 46) : QColor(224, 224, 224));
     const QPointF c = QRectF(button).center();
-    const qreal half = bw * 0.22;
+    const qreal half = bw * 0.3;
     p.drawPolygon(QPolygonF({QPointF(c.x() - half, c.y() - half * 0.55), QPointF(c.x() + half, c.y() - half * 0.55),
                              QPointF(c.x(), c.y() + half * 0.75)}));
 }
