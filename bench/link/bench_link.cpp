@@ -1,8 +1,10 @@
 // Round trips of the real command layer against quorin-sim over a pseudo-terminal,
 // with the early dispatch on new bytes and with the 15 ms tick alone.
 
+#include "BulkTransfer.h"
 #include "CommandLayer.h"
 #include "ParameterDefinitions.h"
+#include "PlainBulkEditor.h"
 #include "ProgramState.h"
 #include "UserPrompt.h"
 
@@ -131,6 +133,36 @@ void RoundTrips(bool early)
                 ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
 }
 
+// The complete read and upload as the push buttons run them, with line-time emulation.
+void FullTransfers()
+{
+    Session session({QStringLiteral("--line-time")});
+    if (!session.ready) {
+        std::printf("quorin-sim did not start\n");
+        return;
+    }
+    PlainBulkEditor editor;
+    const double frameSeconds = 7 * 10 / 9600.0;  // six bytes out, one back
+
+    session.commands.ProgressTotal = ReadAllFrameCount;
+    QElapsedTimer clock;
+    clock.start();
+    ReadAllFromDevice(session.commands, editor, session.prompt);
+    double seconds = clock.nsecsElapsed() / 1e9;
+    double floor = ReadAllFrameCount * frameSeconds;
+    std::printf("%-34s %3d frames in %.3f s, ratio to the %.3f s floor %.3f\n", "full read:",
+                ReadAllFrameCount, seconds, floor, seconds / floor);
+
+    // Mute is off, so the unit's 1.5 s pause belongs to the floor.
+    session.commands.ProgressTotal = UploadAllFrameCount;
+    clock.start();
+    UploadAllToDevice(session.commands, editor, session.prompt);
+    seconds = clock.nsecsElapsed() / 1e9;
+    floor = UploadAllFrameCount * frameSeconds + 1.5;
+    std::printf("%-34s %3d frames in %.3f s, ratio to the %.3f s floor %.3f\n", "full upload, unmuted:",
+                UploadAllFrameCount, seconds, floor, seconds / floor);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -140,5 +172,6 @@ int main(int argc, char *argv[])
         BulkRead(early);
     for (bool early : {true, false})
         RoundTrips(early);
+    FullTransfers();
     return 0;
 }

@@ -1,71 +1,10 @@
 #include "BulkTransfer.h"
 #include "LinkFixture.h"
-#include "ParameterDefinitions.h"
+#include "PlainBulkEditor.h"
 
 #include <QtTest>
 
 namespace {
-
-// The editor as the transfers see it: tables with their addresses, switches, input, limits.
-struct FakeEditor : BulkEditor
-{
-    FakeEditor()
-    {
-        for (int m = 0; m < 6; ++m) {
-            for (int k = 0; k < 18; ++k)
-                tableSlots << TableSlot{ParamBlock::MusicParam, quint8(m), MusicParams[k].address, &music[m][k]};
-        }
-        for (int m = 0; m < 6; ++m) {
-            for (int k = 0; k < 9; ++k)
-                tableSlots << TableSlot{ParamBlock::MicParam, quint8(m), MicParams[k].address, &mic[m][k]};
-        }
-        for (int p = 0; p < 2; ++p) {
-            for (int k = 0; k < 8; ++k)
-                tableSlots << TableSlot{ParamBlock::EffectParam, quint8(p), KtvParams[k].address, &ktv[p][k]};
-        }
-        for (int p = 0; p < 2; ++p) {
-            for (int k = 0; k < 10; ++k)
-                tableSlots << TableSlot{ParamBlock::EffectParam, quint8(20 + p), EffParams[k].address, &eff[p][k]};
-        }
-    }
-
-    QList<TableSlot> AllTableSlots() override { return tableSlots; }
-    void ShowPresetValues() override { ++shows; }
-    void SetWindowEnabled(bool on) override
-    {
-        enabled = on;
-        enabledLog << on;
-    }
-    quint8 SwitchValue(ParamBlock block) override { return switches[int(block)]; }
-    void ApplySwitch(ParamBlock block, bool on) override { switches[int(block)] = on; }
-    quint8 InputSourceValue() override { return input; }
-    void ApplyInputSource(quint8 source) override { input = source < 3 ? source : 3; }
-    quint8 LimitValue(ParamBlock block, int channel) override { return limits[channel][Row(block)]; }
-    bool ApplyLimit(ParamBlock block, int channel, quint8 value) override
-    {
-        const int ceiling = block == ParamBlock::ChannelMode ? (channel == 2 ? 7 : 5) : 80;
-        if (value > ceiling)
-            return false;
-        limits[channel][Row(block)] = value;
-        return true;
-    }
-    static int Row(ParamBlock block)
-    {
-        return block == ParamBlock::ChannelMinimum ? 0 : block == ParamBlock::ChannelMaximum ? 1 : 2;
-    }
-
-    QList<TableSlot> tableSlots;
-    quint8 music[6][18] = {};
-    quint8 mic[6][9] = {};
-    quint8 ktv[2][8] = {};
-    quint8 eff[2][10] = {};
-    quint8 switches[16] = {};
-    quint8 input = 1;
-    quint8 limits[3][3] = {{20, 80, 0}, {30, 80, 0}, {36, 80, 0}};
-    bool enabled = true;
-    QList<bool> enabledLog;
-    int shows = 0;
-};
 
 QList<QByteArray> Frames(const QByteArray &received)
 {
@@ -106,7 +45,7 @@ private slots:
 void TestBulkTransfer::refusedWithoutConnection()
 {
     LinkFixture link;
-    FakeEditor editor;
+    PlainBulkEditor editor;
     link.commands.ProgressTotal = ReadAllFrameCount;
     ReadAllFromDevice(link.commands, editor, link.prompt);
     UploadAllToDevice(link.commands, editor, link.prompt);
@@ -121,7 +60,7 @@ void TestBulkTransfer::refusedWithoutConnection()
 void TestBulkTransfer::completeReadAppliesWhatTheProcessorHolds()
 {
     LinkFixture link;
-    FakeEditor editor;
+    PlainBulkEditor editor;
     for (const auto &slot : editor.tableSlots)
         Preset(link.sim, slot.block, slot.selector, slot.address, quint8((slot.address * 3 + slot.selector) % 200));
     Preset(link.sim, ParamBlock::MuteSwitch, 0, 0, 1);
@@ -157,7 +96,7 @@ void TestBulkTransfer::completeReadAppliesWhatTheProcessorHolds()
 void TestBulkTransfer::uploadThenReadRoundTrip()
 {
     LinkFixture link;
-    FakeEditor editor;
+    PlainBulkEditor editor;
     for (const auto &slot : editor.tableSlots)
         *slot.value = quint8((slot.address + 7 * slot.selector) % 120);
     editor.switches[int(ParamBlock::LockSwitch)] = 1;
@@ -181,7 +120,7 @@ void TestBulkTransfer::uploadThenReadRoundTrip()
     QCOMPARE(link.progress.last(), 100);
     QCOMPARE(editor.enabledLog, (QList<bool>{false, true}));
 
-    FakeEditor readBack;
+    PlainBulkEditor readBack;
     ReadAllFromDevice(link.commands, readBack, link.prompt);
     for (int i = 0; i < editor.tableSlots.size(); ++i)
         QCOMPARE(*readBack.tableSlots[i].value, *editor.tableSlots[i].value);
@@ -196,7 +135,7 @@ void TestBulkTransfer::uploadThenReadRoundTrip()
 void TestBulkTransfer::refusedValueStopsReadWithMessage()
 {
     LinkFixture link;
-    FakeEditor editor;
+    PlainBulkEditor editor;
     Preset(link.sim, ParamBlock::ChannelMode, 0, 2, 9);
     Preset(link.sim, ParamBlock::ChannelMaximum, 0, 2, 66);
     link.commands.IsConnected = true;
@@ -214,7 +153,7 @@ void TestBulkTransfer::silentProcessorStopsReadOnce()
     SimOptions options;
     options.silentAfter = 120;  // inside the microphone presets
     LinkFixture link(options);
-    FakeEditor editor;
+    PlainBulkEditor editor;
     link.commands.IsConnected = true;
     ReadAllFromDevice(link.commands, editor, link.prompt);
     QCOMPARE(Frames(link.sim.Received()).size(), 121);
