@@ -1,6 +1,7 @@
 #include "BulkTransfer.h"
 
 #include "CommandLayer.h"
+#include "SettingCommand.h"
 #include "UserPrompt.h"
 
 namespace {
@@ -16,18 +17,16 @@ constexpr ParamBlock LimitBlocks[] = {ParamBlock::ChannelMinimum, ParamBlock::Ch
 
 bool Get(CommandLayer &commands, ParamBlock block, quint8 selector, quint8 address, quint8 &answer)
 {
-    const CommandFrame f = SettingFrame(GetOp, block, selector, address, 0);
-    if (!commands.SendCommand(true, 1, f[1], f[2], f[3], f[4], f[5], false))
+    if (!SendSetting(commands, GetOp, block, selector, address, 0))
         return false;
     answer = commands.ReplyBuffer[0];
     return true;
 }
 
-bool Upload(CommandLayer &commands, ParamBlock block, quint8 selector, quint8 address, quint8 value,
-            bool pauseIfZero = false)
+// Switching mute off makes the unit pause before it answers; SendSetting allows for it.
+bool Upload(CommandLayer &commands, ParamBlock block, quint8 selector, quint8 address, quint8 value)
 {
-    const CommandFrame f = SettingFrame(UploadOp, block, selector, address, value);
-    return commands.SendCommand(false, 0, f[1], f[2], f[3], f[4], f[5], pauseIfZero);
+    return SendSetting(commands, UploadOp, block, selector, address, value);
 }
 
 // Window disabled and progress counting for the length of one transfer.
@@ -95,8 +94,7 @@ bool UploadEverything(CommandLayer &commands, BulkEditor &editor)
         }
     }
     for (ParamBlock block : SingleSettings) {
-        // Switching mute off needs the unit's pause before it answers.
-        if (!Upload(commands, block, 0, 0, editor.SwitchValue(block), block == ParamBlock::MuteSwitch))
+        if (!Upload(commands, block, 0, 0, editor.SwitchValue(block)))
             return false;
     }
     return Upload(commands, ParamBlock::InputSource, 0, 0, editor.InputSourceValue());
