@@ -179,7 +179,7 @@ private:
     ProgramState &state;
     const LayoutGeometry &geometry;
     ScreenMetrics screen;
-    const QList<ControlSpec> layout;
+    const QList<ControlPlacement> layout;
     QHash<QString, QWidget *> controls;
 
     int DragLastX = 0;

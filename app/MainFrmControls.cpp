@@ -68,12 +68,12 @@ Control *MainFrm::Make(const QString &name, int index)
 {
     const QString key = ControlKey(name, index);
     QWidget *container = this;
-    for (const ControlSpec &spec : layout) {
-        if (spec.Key() != key)
+    for (const ControlPlacement &placement : layout) {
+        if (placement.Key() != key)
             continue;
-        if (spec.container == ControlSpec::Frame1)
+        if (placement.container == ControlPlacement::Frame1)
             container = Frame1;
-        else if (spec.container == ControlSpec::Frame2)
+        else if (placement.container == ControlPlacement::Frame2)
             container = Frame2;
         break;
     }
@@ -143,15 +143,15 @@ void MainFrm::CreateControls()
 
 void MainFrm::ApplyLayout()
 {
-    for (const ControlSpec &spec : layout) {
-        QWidget *control = controls.value(spec.Key());
+    for (const ControlPlacement &placement : layout) {
+        QWidget *control = controls.value(placement.Key());
         Q_ASSERT(control);
-        ReadSavedProperties(control, spec.props);
-        control->setGeometry(spec.rect);
-        if (spec.props.contains(QStringLiteral("Captions")))
+        ReadSavedProperties(control, placement.props);
+        control->setGeometry(placement.rect);
+        if (placement.props.contains(QStringLiteral("Captions")))
             static_cast<QLabel *>(control)->setPixmap(
-                HeaderStrip(spec.rect.size(), spec.props.value(QStringLiteral("Captions")).toStringList(),
-                            IntList(spec.props.value(QStringLiteral("Centres")))));
+                HeaderStrip(placement.rect.size(), placement.props.value(QStringLiteral("Captions")).toStringList(),
+                            IntList(placement.props.value(QStringLiteral("Centres")))));
     }
 }
 

@@ -48,7 +48,7 @@ WidgetProperties SliderProps(const ParamDef &def, bool showSize)
 
 // A header strip over a row of slider columns, centred on them; the strip
 // carries each caption at its column's centre.
-ControlSpec HeaderSpec(int pictureNumber, int top, const QStringList &captions,
+ControlPlacement HeaderSpec(int pictureNumber, int top, const QStringList &captions,
                        const QList<int> &columnCentres)
 {
     const QSize size = PictureSizes[pictureNumber - 1];
@@ -57,14 +57,14 @@ ControlSpec HeaderSpec(int pictureNumber, int top, const QStringList &captions,
     QVariantList centres;
     for (int x : columnCentres)
         centres << x - rect.left();
-    return {QStringLiteral("Picture%1").arg(pictureNumber), -1, ControlSpec::Window, rect,
+    return {QStringLiteral("Picture%1").arg(pictureNumber), -1, ControlPlacement::Window, rect,
             {{QStringLiteral("Captions"), captions}, {QStringLiteral("Centres"), centres}}};
 }
 
 template <int N>
-void AddSliderRow(QList<ControlSpec> &specs, QStringList &captions, QList<int> &centres,
+void AddSliderRow(QList<ControlPlacement> &specs, QStringList &captions, QList<int> &centres,
                   const QString &name, const ParamDef (&defs)[N], int count, int firstIndex,
-                  ControlSpec::Container container, int originX, int top, int width,
+                  ControlPlacement::Container container, int originX, int top, int width,
                   int (*left)(int), bool showSize)
 {
     const int height = showSize ? TallSliderHeight : CompactSliderHeight;
@@ -83,7 +83,7 @@ QString ControlKey(const QString &name, int index)
     return index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index);
 }
 
-QString ControlSpec::Key() const
+QString ControlPlacement::Key() const
 {
     return ControlKey(name, index);
 }
@@ -99,13 +99,13 @@ int MicSliderLeft(int index) { return TwipsToPixels(380 + 1100 * index); }
 int KtvSliderLeft(int index) { return TwipsToPixels(1260 * index); }
 int EffSliderLeft(int index) { return TwipsToPixels(1000 * index); }
 
-QList<ControlSpec> DescribeMainFrm(const LayoutGeometry &g)
+QList<ControlPlacement> DescribeMainFrm(const LayoutGeometry &g)
 {
-    QList<ControlSpec> specs;
+    QList<ControlPlacement> specs;
     const bool tall = g.slidersShowSize;
     const int frameTop = TwipsToPixels(g.frameSliderTopTwips);
     const int micTop = TwipsToPixels(g.micRowTopTwips);
-    const auto window = ControlSpec::Window;
+    const auto window = ControlPlacement::Window;
 
     specs.append({QStringLiteral("Frame1"), -1, window, g.frame1, {}});
     specs.append({QStringLiteral("Frame2"), -1, window, g.frame2, {}});
@@ -124,23 +124,23 @@ QList<ControlSpec> DescribeMainFrm(const LayoutGeometry &g)
     QStringList eqCaptions, auxCaptions, micCaptions, ktvCaptions, effCaptions;
     QList<int> eqCentres, auxCentres, micCentres, ktvCentres, effCentres;
     const QString musicSlider = QStringLiteral("C_ScrollBar7");
-    AddSliderRow(specs, eqCaptions, eqCentres, musicSlider, MusicParams, 8, 0, ControlSpec::Frame1,
+    AddSliderRow(specs, eqCaptions, eqCentres, musicSlider, MusicParams, 8, 0, ControlPlacement::Frame1,
                  g.frame1.left(), frameTop, MusicEqWidth, MusicEqSliderLeft, tall);
     AddSliderRow(specs, auxCaptions, auxCentres, musicSlider, MusicParams, 8, 8,
-                 ControlSpec::Frame1, g.frame1.left(), frameTop, MusicAuxWidth, MusicAuxSliderLeft,
+                 ControlPlacement::Frame1, g.frame1.left(), frameTop, MusicAuxWidth, MusicAuxSliderLeft,
                  tall);
-    specs.append({QStringLiteral("Label3"), -1, ControlSpec::Frame1,
+    specs.append({QStringLiteral("Label3"), -1, ControlPlacement::Frame1,
                   QRect(TwipsToPixels(200), TwipsToPixels(250), 54, 13),
                   {{QStringLiteral("Caption"), Text(MusicParams[16].caption)}}});
-    specs.append({QStringLiteral("C_FlagBar2"), -1, ControlSpec::Frame1,
+    specs.append({QStringLiteral("C_FlagBar2"), -1, ControlPlacement::Frame1,
                   QRect(TwipsToPixels(300), TwipsToPixels(450), 56, 23),
                   {{QStringLiteral("ButtonStyle"), 0},
                    {QStringLiteral("ValueInvert"), true},
                    {QStringLiteral("Tag"), QString::number(MusicParams[16].address)}}});
-    specs.append({QStringLiteral("Label6"), -1, ControlSpec::Frame1,
+    specs.append({QStringLiteral("Label6"), -1, ControlPlacement::Frame1,
                   QRect(TwipsToPixels(200), TwipsToPixels(950), 54, 13),
                   {{QStringLiteral("Caption"), Text(MusicParams[17].caption)}}});
-    specs.append({QStringLiteral("C_FlagBar3"), -1, ControlSpec::Frame1,
+    specs.append({QStringLiteral("C_FlagBar3"), -1, ControlPlacement::Frame1,
                   QRect(TwipsToPixels(300), TwipsToPixels(1150), 56, 23),
                   {{QStringLiteral("ButtonStyle"), 0},
                    {QStringLiteral("ValueInvert"), false},
@@ -156,10 +156,10 @@ QList<ControlSpec> DescribeMainFrm(const LayoutGeometry &g)
     specs.append({QStringLiteral("C_ComboBox3"), -1, window,
                   QRect(ListLeft, g.effectRowTop, 70, g.listsShowSize ? 16 : 19), listProps});
     AddSliderRow(specs, ktvCaptions, ktvCentres, QStringLiteral("C_ScrollBar3"), KtvParams,
-                 KtvParamCount, 0, ControlSpec::Frame2, g.frame2.left(), frameTop, KtvWidth,
+                 KtvParamCount, 0, ControlPlacement::Frame2, g.frame2.left(), frameTop, KtvWidth,
                  KtvSliderLeft, tall);
     AddSliderRow(specs, effCaptions, effCentres, QStringLiteral("C_ScrollBar2"), EffParams,
-                 EffParamCount, 0, ControlSpec::Frame2, g.frame2.left(), frameTop, EffWidth,
+                 EffParamCount, 0, ControlPlacement::Frame2, g.frame2.left(), frameTop, EffWidth,
                  EffSliderLeft, tall);
 
     specs.append(HeaderSpec(1, g.musicHeaderTop, eqCaptions, eqCentres));

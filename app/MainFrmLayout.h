@@ -10,7 +10,7 @@
 // One control of the main window as its layout describes it: where it sits and
 // the saved configuration it reads once after creation. Parameter widgets carry
 // their device address as decimal text under "Tag".
-struct ControlSpec
+struct ControlPlacement
 {
     enum Container { Window, Frame1, Frame2 };
 
@@ -26,7 +26,7 @@ struct ControlSpec
 QString ControlKey(const QString &name, int index = -1);
 
 // The whole main window for one layout, in creation order.
-QList<ControlSpec> DescribeMainFrm(const LayoutGeometry &geometry);
+QList<ControlPlacement> DescribeMainFrm(const LayoutGeometry &geometry);
 
 // Twips to whole pixels at 96 DPI, a half going to the even neighbour.
 int TwipsToPixels(int twips);

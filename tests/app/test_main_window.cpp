@@ -76,10 +76,10 @@ void TestMainWindow::layoutPlacesEveryControl()
     EditorFixture f(geometry);
     MainFrm &w = *f.window;
 
-    for (const ControlSpec &spec : DescribeMainFrm(geometry)) {
-        QWidget *control = w.Control(spec.Key());
-        QVERIFY2(control, qPrintable(spec.Key()));
-        QCOMPARE(control->objectName(), spec.Key());
+    for (const ControlPlacement &placement : DescribeMainFrm(geometry)) {
+        QWidget *control = w.Control(placement.Key());
+        QVERIFY2(control, qPrintable(placement.Key()));
+        QCOMPARE(control->objectName(), placement.Key());
     }
     for (int page = 0; page < 2; ++page) {
         w.C_Option1_OptionClick(page);
