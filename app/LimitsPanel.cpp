@@ -206,8 +206,9 @@ bool LimitsPanel::eventFilter(QObject *watched, QEvent *event)
         return true;
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const QString text = enter ? QStringLiteral("\r") : key->text();
-    // Keys without a character (Delete, arrows) edit the box as usual.
-    if (text.isEmpty())
+    // Keys that type no character (arrows, Delete) edit the box as usual; X11 still
+    // gives Delete the text U+007F. Backspace does count as a character, and is refused.
+    if (text.isEmpty() || text == QChar(0x7F))
         return false;
     return !Text1_KeyPress(i, text.at(0));
 }

@@ -61,17 +61,18 @@ ControlPlacement HeaderSpec(int pictureNumber, int top, const QStringList &capti
             {{QStringLiteral("Captions"), captions}, {QStringLiteral("Centres"), centres}}};
 }
 
-template <int N>
+// defs holds the parameters of the whole table; the row shows count of them from firstIndex.
 void AddSliderRow(QList<ControlPlacement> &specs, QStringList &captions, QList<int> &centres,
-                  const QString &name, const ParamDef (&defs)[N], int count, int firstIndex,
+                  const QString &name, const ParamDef *defs, int count, int firstIndex,
                   ControlPlacement::Container container, int originX, int top, int width,
                   int (*left)(int), bool showSize)
 {
     const int height = showSize ? TallSliderHeight : CompactSliderHeight;
     for (int k = firstIndex; k < firstIndex + count; ++k) {
+        const ParamDef &def = defs[k];
         specs.append({name, k, container, QRect(left(k), top, width, height),
-                      SliderProps(defs[k], showSize)});
-        captions << Text(defs[k].caption);
+                      SliderProps(def, showSize)});
+        captions << Text(def.caption);
         centres << originX + left(k) + SliderGrooveX;
     }
 }

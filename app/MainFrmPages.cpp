@@ -155,13 +155,14 @@ void MainFrm::LoadFactoryDefaults()
     C_FlagBar1->SetValue(false);
     C_OptionEx3[0]->SetValue(false);
     C_OptionEx3[1]->SetValue(false);
-    // Minimums before maximums: a minimum meets the maximum it finds.
-    for (int c = 0; c < 3; ++c)
-        Limits->CommitLimitValue(3 * c, FactoryChannelMinimum[c]);
+    // Maximums first: the factory maximum is the highest limit, so no minimum the
+    // panel held can push it down, and every factory minimum then fits beneath it.
     for (int c = 0; c < 3; ++c) {
         Limits->CommitLimitValue(3 * c + 1, FactoryChannelMaximum);
         Limits->SetModeValue(3 * c + 2, 0);
     }
+    for (int c = 0; c < 3; ++c)
+        Limits->CommitLimitValue(3 * c, FactoryChannelMinimum[c]);
     for (int c = 0; c < 3; ++c)
         C_ScrollBar4[c]->SetValue(Limits->SpinValue(3 * c));
 }

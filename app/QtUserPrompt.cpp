@@ -6,10 +6,14 @@
 
 namespace {
 
+// Set as each box's own title: an application display name would be appended
+// to every window's caption, the main window's and the log window's included.
+const QString BoxTitle = QStringLiteral("Quorin");
+
 QMessageBox::StandardButton ShowBox(QWidget *owner, QMessageBox::Icon icon, const QString &text,
                                     QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, owner);
+    QMessageBox box(icon, BoxTitle, text, buttons, owner);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -11,7 +11,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorin"));
 
     QtUserPrompt prompt;
     ProgramState state(prompt);

@@ -23,7 +23,7 @@ CommandLayer::CommandLayer(ProgramState &state, QObject *parent) : QObject(paren
     TimeOuter.setInterval(ReplyDeadline);
     connect(&TimeOuter, &QTimer::timeout, this, &CommandLayer::TimeOuter_Timer);
     connect(&Timer2, &QTimer::timeout, this, &CommandLayer::Timer2_Timer);
-    connect(&state.port.Serial(), &QSerialPort::readyRead, this, &CommandLayer::PortHasBytes);
+    connect(&state.port, &RS232Port::BytesArrived, this, &CommandLayer::PortHasBytes);
     Timer2.start(Timer2Interval);
 }
 
@@ -72,12 +72,14 @@ bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int 
     // A heartbeat deadline during this wait has already reported the same loss.
     if (wasConnected && !IsConnected)
         return false;
+    ReportingLoss = true;
     if (OnStatus)
         OnStatus(QStringLiteral("未连接"));
     state.prompt.Warn(QStringLiteral("与目标通信连接超时，已断开连接。"));
     if (!*living)
         return false;
     IsConnected = false;
+    ReportingLoss = false;
     state.port.ClosePort();
     return false;
 }

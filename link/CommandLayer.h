@@ -55,6 +55,9 @@ public:
 
     // True while a processor of the right model is connected.
     bool IsConnected = false;
+    // True from a command's time-out until its message is closed and the link dropped:
+    // the heartbeat must not report the same loss again meanwhile.
+    bool ReportingLoss = false;
 
     QTimer Timer2;
     QTimer TimeOuter;

@@ -23,6 +23,7 @@ ConnectionManager::ConnectionManager(ProgramState &state, CommandLayer &commands
     connect(&CommConnect, &QTimer::timeout, this, &ConnectionManager::CommConnect_Timer);
     connect(&Timer3, &QTimer::timeout, this, &ConnectionManager::Timer3_Timer);
     connect(&Timer4, &QTimer::timeout, this, &ConnectionManager::Timer4_Timer);
+    Timer3.setTimerType(Qt::PreciseTimer);
     Timer4.setTimerType(Qt::PreciseTimer);
     Timer4.setInterval(HeartbeatDeadline);
     Timer3.start(HeartbeatInterval);
@@ -105,7 +106,7 @@ void ConnectionManager::ConnectDevice()
 
 void ConnectionManager::Timer3_Timer()
 {
-    if (!commands.IsConnected)
+    if (!commands.IsConnected || commands.ReportingLoss)
         return;
     commands.SendSync();
     Timer4.start(HeartbeatDeadline);
@@ -114,8 +115,8 @@ void ConnectionManager::Timer3_Timer()
 void ConnectionManager::Timer4_Timer()
 {
     Timer4.stop();
-    // A command's own deadline may already have reported this loss.
-    if (!commands.IsConnected)
+    // A command's own deadline may already have reported this loss, or be reporting it.
+    if (!commands.IsConnected || commands.ReportingLoss)
         return;
     SetStatus(QStringLiteral("未连接"));
     commands.IsConnected = false;

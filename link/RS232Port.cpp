@@ -1,5 +1,7 @@
 #include "RS232Port.h"
 
+#include "SerialTransport.h"
+
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <algorithm>
@@ -51,6 +53,8 @@ QStringList PortListFromText(const QString &text)
 
 RS232Port::RS232Port() = default;
 
+RS232Port::~RS232Port() = default;
+
 QStringList RS232Port::PortList() const
 {
     if (explicitPorts)
@@ -61,66 +65,56 @@ QStringList RS232Port::PortList() const
     return OrderSerialDevices(paths);
 }
 
+bool RS232Port::IsOpen() const
+{
+    return transport && transport->IsOpen();
+}
+
 bool RS232Port::OpenPort(const QString &portNumber)
 {
     ClosePort();
+    // The old transport may be the one whose signal is being handled.
+    if (transport)
+        transport.release()->deleteLater();
+    handle = -1;
     const QString device = DeviceForPortNumber(portNumber, PortList());
-    if (device.isEmpty()) {
-        handle = -1;
+    if (device.isEmpty())
         return false;
-    }
-    serial.setPortName(device);
-    const bool opened = serial.open(QIODevice::ReadWrite);
-    handle = opened ? serial.handle() : -1;
+    transport = std::make_unique<SerialTransport>(device);
+    connect(transport.get(), &PortTransport::BytesArrived, this, &RS232Port::BytesArrived);
+    const bool opened = transport->Open();
+    handle = opened ? transport->Handle() : -1;
     return opened;
 }
 
 bool RS232Port::ConfigurePort(qint32 baudRate, qint32 dataBits)
 {
-    if (!serial.isOpen())
-        return false;
-    serial.setReadBufferSize(4096);
-    const bool lineSet = serial.setBaudRate(baudRate)
-        && serial.setDataBits(static_cast<QSerialPort::DataBits>(static_cast<quint8>(dataBits)))
-        && serial.setParity(QSerialPort::NoParity)
-        && serial.setStopBits(QSerialPort::OneStop);
-    if (!lineSet)
-        return false;
-    serial.clear(QSerialPort::AllDirections);
-    return true;
+    return IsOpen() && transport->Configure(baudRate, dataBits);
 }
 
 void RS232Port::ClosePort()
 {
-    if (serial.isOpen())
-        serial.close();
+    if (transport)
+        transport->Close();
     bytesWaiting = 0;
 }
 
 void RS232Port::PollInput()
 {
-    if (!serial.isOpen()) {
-        bytesWaiting = 0;
-        return;
-    }
-    bytesWaiting = static_cast<qint32>(std::min<qint64>(serial.bytesAvailable(), 100));
+    bytesWaiting = IsOpen() ? static_cast<qint32>(std::min<qint64>(transport->BytesAvailable(), 100)) : 0;
 }
 
 qint32 RS232Port::ReadPort(quint8 *buffer, qint32 count)
 {
-    if (!serial.isOpen() || count <= 0)
+    if (!IsOpen() || count <= 0)
         return 0;
-    const qint64 got = serial.read(reinterpret_cast<char *>(buffer), count);
+    const qint64 got = transport->Read(reinterpret_cast<char *>(buffer), count);
     return got > 0 ? static_cast<qint32>(got) : 0;
 }
 
 void RS232Port::WritePort(const quint8 *buffer, qint32 count)
 {
-    if (!serial.isOpen() || count <= 0)
+    if (!IsOpen() || count <= 0)
         return;
-    serial.write(reinterpret_cast<const char *>(buffer), count);
-    // The bytes must be on the line before the caller may block the thread.
-    serial.flush();
-    if (serial.bytesToWrite() > 0)
-        serial.waitForBytesWritten(50 * count + 250);
+    transport->Write(reinterpret_cast<const char *>(buffer), count, 50 * count + 250);
 }

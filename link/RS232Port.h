@@ -1,8 +1,11 @@
 #pragma once
 
-#include <QSerialPort>
+#include "PortTransport.h"
+
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 // "COM" n, n = 1 to 12, names the n-th device of the port list: USB adapters
@@ -15,10 +18,13 @@ QStringList PortListFromText(const QString &text);
 
 // The one serial port through which the program talks to the processor.
 // Reads never wait; every operation on a closed port fails quietly.
-class RS232Port
+class RS232Port : public QObject
 {
+    Q_OBJECT
+
 public:
     RS232Port();
+    ~RS232Port() override;
 
     // An explicit port list replaces the system's serial devices.
     void SetPortList(std::optional<QStringList> ports) { explicitPorts = std::move(ports); }
@@ -33,12 +39,14 @@ public:
 
     qintptr PortHandle() const { return handle; }
     qint32 BytesWaiting() const { return bytesWaiting; }
-    bool IsOpen() const { return serial.isOpen(); }
-    // The underlying port, for the command layer's early dispatch on new bytes.
-    QSerialPort &Serial() { return serial; }
+    bool IsOpen() const;
+
+signals:
+    // New bytes came in, for the command layer's early dispatch.
+    void BytesArrived();
 
 private:
-    QSerialPort serial;
+    std::unique_ptr<PortTransport> transport;
     std::optional<QStringList> explicitPorts;
     qintptr handle = -1;
     qint32 bytesWaiting = 0;

@@ -16,18 +16,19 @@ QByteArray SectionName(const ProgramState &state, const QString &section)
 
 } // namespace
 
-std::optional<QByteArray> LoadProfileFile(const QString &path)
+std::optional<ProfileFileText> LoadProfileFile(const QString &path)
 {
     if (!QFileInfo::exists(path))
-        return QByteArray();
+        return ProfileFileText();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return file.readAll();
+    return DecodeProfile(file.readAll());
 }
 
-bool StoreProfileFile(const QString &path, const QByteArray &content)
+bool StoreProfileFile(const QString &path, const ProfileFileText &text)
 {
+    const QByteArray content = EncodeProfile(text);
     // Unbuffered, because a buffered write that runs out of room half-way still
     // commits: the short count is seen only here.
     QSaveFile file(path);
@@ -38,23 +39,24 @@ bool StoreProfileFile(const QString &path, const QByteArray &content)
 QString ReadIniValue(const ProgramState &state, const QString &key, const QString &section,
                      const QString &fallback)
 {
-    const std::optional<QByteArray> content = LoadProfileFile(state.SettingsPath);
-    if (!content)
+    const std::optional<ProfileFileText> file = LoadProfileFile(state.SettingsPath);
+    if (!file)
         return fallback;
     const std::optional<QByteArray> value =
-        ProfileText(*content).Value(SectionName(state, section), key.toUtf8());
+        ProfileText(file->text).Value(SectionName(state, section), key.toUtf8());
     return value ? QString::fromUtf8(*value) : fallback;
 }
 
 bool WriteIniValue(ProgramState &state, const QString &key, const QString &value,
                    const QString &section)
 {
-    const std::optional<QByteArray> content = LoadProfileFile(state.SettingsPath);
+    std::optional<ProfileFileText> file = LoadProfileFile(state.SettingsPath);
     bool written = false;
-    if (content) {
-        ProfileText profile(*content);
+    if (file) {
+        ProfileText profile(std::move(file->text));
         profile.SetValue(SectionName(state, section), key.toUtf8(), value.toUtf8());
-        written = StoreProfileFile(state.SettingsPath, profile.Content());
+        file->text = profile.Content();
+        written = StoreProfileFile(state.SettingsPath, *file);
     }
     if (!written)
         state.prompt.Beep();

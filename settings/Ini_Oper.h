@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProfileEncoding.h"
 #include "ProfileText.h"
 
 #include <QString>
@@ -22,10 +23,11 @@ QString ReadIniValue(const ProgramState &state, const QString &key, const QStrin
 bool WriteIniValue(ProgramState &state, const QString &key, const QString &value,
                    const QString &section);
 
-// The whole file at path: empty when there is no such file, nothing when it
-// exists but cannot be read.
-std::optional<QByteArray> LoadProfileFile(const QString &path);
+// The whole file at path, decoded: empty when there is no such file, nothing
+// when it exists but cannot be read.
+std::optional<ProfileFileText> LoadProfileFile(const QString &path);
 
-// Replaces the file at path with content in one step (a new file written
-// beside it and renamed over it); false, with the old file untouched, on failure.
-bool StoreProfileFile(const QString &path, const QByteArray &content);
+// Replaces the file at path with the text in its encoding, in one step (a new
+// file written beside it and renamed over it); false, with the old file
+// untouched, on failure.
+bool StoreProfileFile(const QString &path, const ProfileFileText &file);

@@ -14,6 +14,13 @@ char AsciiLower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
+QByteArray AsciiLowered(QByteArray name)
+{
+    for (char &c : name)
+        c = AsciiLower(c);
+    return name;
+}
+
 bool SameName(const QByteArray &a, const QByteArray &b)
 {
     return a.size() == b.size()
@@ -174,4 +181,107 @@ void ProfileText::SetValue(const QByteArray &section, const QByteArray &key, con
     if (!content.isEmpty() && !content.endsWith('\n') && !content.endsWith('\r'))
         content += "\r\n";
     content += '[' + section + "]\r\n" + key + '=' + value + "\r\n";
+}
+
+QHash<QByteArray, QByteArray> ProfileText::SectionValues(const QByteArray &section) const
+{
+    QHash<QByteArray, QByteArray> values;
+    LineScanner lines(content);
+    Line line;
+    bool inSection = false;
+    while (lines.Next(line)) {
+        if (line.kind == LineKind::Section) {
+            if (inSection)
+                break;
+            inSection = SameName(line.name, section);
+        } else if (inSection && line.kind == LineKind::Key) {
+            const QByteArray key = AsciiLowered(line.name);
+            if (!values.contains(key))
+                values.insert(key, CleanValue(content, line.valueStart, line.end));
+        }
+    }
+    return values;
+}
+
+void ProfileText::SetValues(const QByteArray &section, const QList<Entry> &entries)
+{
+    // Where each key of the section stands, and the line new keys follow.
+    QHash<QByteArray, Line> keyLines;
+    std::optional<Line> anchor;
+    LineScanner lines(content);
+    Line line;
+    bool inSection = false;
+    while (lines.Next(line)) {
+        if (line.kind == LineKind::Section) {
+            if (inSection)
+                break;
+            inSection = SameName(line.name, section);
+            if (inSection)
+                anchor = line;
+        } else if (inSection && line.kind == LineKind::Key) {
+            const QByteArray key = AsciiLowered(line.name);
+            if (!keyLines.contains(key))
+                keyLines.insert(key, line);
+            anchor = line;
+        }
+    }
+
+    struct Edit
+    {
+        qsizetype start, end;
+        QByteArray text;
+    };
+    QList<Edit> edits;
+    QList<Entry> newKeys;
+    // A key given twice keeps its last value, in the place of its first.
+    QHash<QByteArray, qsizetype> editOfKey, newKeyOf;
+    for (const Entry &entry : entries) {
+        const QByteArray key = AsciiLowered(entry.first);
+        const auto found = keyLines.constFind(key);
+        if (found != keyLines.constEnd()) {
+            const QByteArray text = found->name + '=' + entry.second;
+            if (editOfKey.contains(key)) {
+                edits[editOfKey.value(key)].text = text;
+            } else {
+                editOfKey.insert(key, edits.size());
+                edits.append({found->start, found->end, text});
+            }
+        } else if (newKeyOf.contains(key)) {
+            newKeys[newKeyOf.value(key)].second = entry.second;
+        } else {
+            newKeyOf.insert(key, newKeys.size());
+            newKeys.append(entry);
+        }
+    }
+    QByteArray added;
+    for (const Entry &entry : std::as_const(newKeys))
+        added += entry.first + '=' + entry.second + "\r\n";
+    if (!added.isEmpty()) {
+        if (anchor) {
+            if (anchor->next == anchor->end)  // last line of the text, without a line end
+                added.prepend("\r\n");
+            edits.append({anchor->next, anchor->next, added});
+        } else {
+            if (!content.isEmpty() && !content.endsWith('\n') && !content.endsWith('\r'))
+                added.prepend("\r\n");
+            added.insert(added.startsWith("\r\n") ? 2 : 0, '[' + section + "]\r\n");
+            edits.append({content.size(), content.size(), added});
+        }
+    }
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit &a, const Edit &b) { return a.start < b.start; });
+
+    QByteArray result;
+    qsizetype size = content.size();
+    for (const Edit &edit : edits)
+        size += edit.text.size() - (edit.end - edit.start);
+    result.reserve(size);
+    qsizetype copied = 0;
+    for (const Edit &edit : edits) {
+        result.append(content.constData() + copied, edit.start - copied);
+        result.append(edit.text);
+        copied = edit.end;
+    }
+    result.append(content.constData() + copied, content.size() - copied);
+    content = std::move(result);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <utility>
 #include <optional>
 
 // A sections-and-keys profile text held in memory, read and edited the way
@@ -31,6 +34,14 @@ public:
     std::optional<QByteArray> Value(const QByteArray &section, const QByteArray &key) const;
 
     void SetValue(const QByteArray &section, const QByteArray &key, const QByteArray &value);
+
+    // Every key of section with its value, from one pass over the text; the keys
+    // in ASCII lower case, the first of duplicates kept. Value() of each, at once.
+    QHash<QByteArray, QByteArray> SectionValues(const QByteArray &section) const;
+
+    using Entry = std::pair<QByteArray, QByteArray>;
+    // The same text as SetValue for each entry in turn, from one pass.
+    void SetValues(const QByteArray &section, const QList<Entry> &entries);
 
 private:
     QByteArray content;

@@ -21,7 +21,7 @@ QByteArray SlotKey(const char *table, int memory, int param)
     return table + QByteArray::number(memory) + '.' + QByteArray::number(param);
 }
 
-using Entry = std::pair<QByteArray, QByteArray>;
+using Entry = ProfileText::Entry;
 
 template <typename Table>
 void AddTable(QList<Entry> &entries, const char *name, const Table &table)
@@ -58,14 +58,11 @@ QList<Entry> SettingsEntries(const SettingsSnapshot &s)
 class CheckedReader
 {
 public:
-    CheckedReader(const ProfileText &profile, QByteArray section)
-        : profile(profile), section(std::move(section))
-    {
-    }
+    explicit CheckedReader(QHash<QByteArray, QByteArray> values) : values(std::move(values)) {}
 
     QByteArray Text(const QByteArray &key, const QByteArray &fallback) const
     {
-        return profile.Value(section, key).value_or(fallback);
+        return values.value(key.toLower(), fallback);
     }
 
     int Number(const QByteArray &key, int lowest, int highest, const QByteArray &fallback = "0")
@@ -101,8 +98,7 @@ public:
     bool bad = false;
 
 private:
-    const ProfileText &profile;
-    const QByteArray section;
+    const QHash<QByteArray, QByteArray> values;
 };
 
 SettingsSnapshot ReadSettings(CheckedReader &reader)
@@ -147,14 +143,13 @@ bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapsho
     state.DefaultSection = SettingsSection;
 
     // The old file's other content must survive, so one that cannot be read is not replaced.
-    const std::optional<QByteArray> existing = LoadProfileFile(path);
+    std::optional<ProfileFileText> existing = LoadProfileFile(path);
     bool saved = false;
     if (existing) {
-        ProfileText profile(*existing);
-        const QByteArray section = state.DefaultSection.toUtf8();
-        for (const Entry &entry : SettingsEntries(settings))
-            profile.SetValue(section, entry.first, entry.second);
-        saved = StoreProfileFile(path, profile.Content());
+        ProfileText profile(std::move(existing->text));
+        profile.SetValues(state.DefaultSection.toUtf8(), SettingsEntries(settings));
+        existing->text = profile.Content();
+        saved = StoreProfileFile(path, *existing);
     }
     if (!saved)
         state.prompt.Critical(QStringLiteral("无法保存配置文件：%1").arg(FileNameForUser(path)));
@@ -170,13 +165,12 @@ std::optional<SettingsSnapshot> ImportSettingsFile(ProgramState &state, QWidget 
     state.DefaultSection = SettingsSection;
 
     // One read of the whole file, so the values checked are the values applied.
-    const std::optional<QByteArray> content = LoadProfileFile(path);
+    const std::optional<ProfileFileText> content = LoadProfileFile(path);
     if (!content) {
         state.prompt.Critical(QStringLiteral("无法读取配置文件：%1").arg(FileNameForUser(path)));
         return std::nullopt;
     }
-    const ProfileText profile(*content);
-    CheckedReader reader(profile, state.DefaultSection.toUtf8());
+    CheckedReader reader(ProfileText(content->text).SectionValues(state.DefaultSection.toUtf8()));
     if (reader.Text("Type", "NULL") != ModelName) {
         state.prompt.Critical(QStringLiteral("您导入的文件不是") + QString::fromLatin1(ModelName)
                               + QStringLiteral("的配置文件。"));

@@ -5,6 +5,7 @@
 #include "SliderGeometry.h"
 #include "WidgetFonts.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,7 +80,6 @@ C_ScrollBar::C_ScrollBar(QWidget *parent)
     m_label4 = MakeScaleLabel(this, 58);
     m_label5 = MakeScaleLabel(this, 87);
     CentreTitle();
-    m_label2->adjustSize();
     FormatValueTip();
     UpdateGeometryState();
     resize(80, 100);
@@ -139,7 +139,7 @@ QString C_ScrollBar::ValueTip() const
 void C_ScrollBar::SetValueTip(const QString &text)
 {
     m_label2->setText(text);
-    m_label2->adjustSize();
+    PlaceValueText();
     update();
 }
 
@@ -225,7 +225,26 @@ void C_ScrollBar::FormatValueTip()
     if (!FormatValueTipText(m_valueTipType, m_value, &text))
         return;
     m_label2->setText(text);
+    PlaceValueText();
+}
+
+void C_ScrollBar::PlaceValueText()
+{
+    // The box's inside runs from x 36 to 67; a text too long for its place at x 38
+    // moves left, and one too long for the whole inside is set narrower.
+    constexpr int InsideLeft = 37, InsideRight = 66, TextLeft = 38;
+    QFont font = m_label2->font();
+    font.setStretch(QFont::Unstretched);
+    m_label2->setFont(font);
     m_label2->adjustSize();
+    const int room = InsideRight - InsideLeft + 1;
+    if (m_label2->width() > room) {
+        font.setStretch(std::max(50, 100 * room / m_label2->width()));
+        m_label2->setFont(font);
+        m_label2->adjustSize();
+    }
+    const int left = std::max(InsideLeft, std::min(TextLeft, InsideRight + 1 - m_label2->width()));
+    m_label2->move(left, 15);
 }
 
 void C_ScrollBar::CentreTitle()
@@ -326,10 +345,30 @@ void C_ScrollBar::EnterThumb()
 {
     setCursor(HandCursor());
     m_hovered = true;
-    // The arrow keys act on the thumb under the pointer, so the keys must come here.
-    setFocus(Qt::MouseFocusReason);
+    TakeKeys();
     emit MouseIn();
     update();
+}
+
+void C_ScrollBar::TakeKeys()
+{
+    // The arrow keys act on the thumb under the pointer, so the keys must come here;
+    // but a pointer crossing the thumb must not take the keys from a text being typed.
+    const QWidget *focused = QApplication::focusWidget();
+    if (focused && focused != this && focused->testAttribute(Qt::WA_InputMethodEnabled))
+        return;
+    setFocus(Qt::MouseFocusReason);
+}
+
+void C_ScrollBar::changeEvent(QEvent *event)
+{
+    // Disabled while its command ran, the slider lost the keys; still under the pointer, it takes them back.
+    if (event->type() == QEvent::EnabledChange && isEnabled() && m_keysLostWhileDisabled) {
+        m_keysLostWhileDisabled = false;
+        if (m_hovered)
+            setFocus(Qt::OtherFocusReason);
+    }
+    QWidget::changeEvent(event);
 }
 
 void C_ScrollBar::LeaveThumb()
@@ -344,6 +383,7 @@ void C_ScrollBar::mousePressEvent(QMouseEvent *)
     if (m_hovered) {
         m_dragging = true;
         m_lastScrollValue = m_value;
+        setFocus(Qt::MouseFocusReason);
     }
 }
 
@@ -391,8 +431,10 @@ void C_ScrollBar::MoveCursorToThumb()
 void C_ScrollBar::focusOutEvent(QFocusEvent *event)
 {
     // Disabling the slider moves the focus away; a drag held across a running command goes on.
-    if (!isEnabled())
+    if (!isEnabled()) {
+        m_keysLostWhileDisabled = true;
         return;
+    }
     m_dragging = false;
     if (m_hovered)
         LeaveThumb();

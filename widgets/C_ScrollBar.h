@@ -58,15 +58,18 @@ protected:
     void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormatValueTip();
     void CentreTitle();
+    void PlaceValueText();
     void PlaceScaleLabels();
     void UpdateGeometryState();
     void PointerAt(const QPoint &pos);
     void EnterThumb();
     void LeaveThumb();
+    void TakeKeys();
     void MoveCursorToThumb();
 
     QLabel *m_label1; // title
@@ -84,5 +87,6 @@ private:
     float m_pixelsPerStep = 0.0f;
     bool m_hovered = false;
     bool m_dragging = false;
+    bool m_keysLostWhileDisabled = false;
     int m_lastScrollValue = 0;
 };

@@ -1,5 +1,7 @@
 #include "LimitsPanel.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -129,6 +131,12 @@ void TestLimitsPanel::keyFilterAndRefusedInput()
     // Delete is no character and edits as usual.
     box->setCursorPosition(0);
     QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->text(), QStringLiteral("5"));
+    // As X11 delivers it: Delete with the text U+007F.
+    box->setText(QStringLiteral("05"));
+    box->setCursorPosition(0);
+    QKeyEvent x11Delete(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7F)));
+    QApplication::sendEvent(box, &x11Delete);
     QCOMPARE(box->text(), QStringLiteral("5"));
     QTest::keyClick(box, Qt::Key_Enter);
     QCOMPARE(panel.SpinValue(0), 5);

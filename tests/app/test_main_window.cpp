@@ -248,11 +248,12 @@ void TestMainWindow::resetRestoresFactoryValues()
     QVERIFY(w.C_OptionEx2[1]->Value() && !w.C_OptionEx2[0]->Value());
     QVERIFY(!w.C_FlagBar1->Value());
     QCOMPARE(w.Limits->Text1[8]->text(), QStringLiteral("KTV1"));
-    // The MUS minimum met the old maximum of 10 before the maximum went back to 80.
-    QCOMPARE(w.Limits->SpinValue(0), 10);
-    QCOMPARE(w.Limits->SpinValue(1), 80);
-    QCOMPARE(w.C_ScrollBar4[0]->Value(), 10);
-    QCOMPARE(w.Limits->SpinValue(3), 30);
+    // Every limit and volume at its factory value, whatever the panel held.
+    for (int c = 0; c < 3; ++c) {
+        QCOMPARE(w.Limits->SpinValue(3 * c), FactoryChannelMinimum[c]);
+        QCOMPARE(w.Limits->SpinValue(3 * c + 1), FactoryChannelMaximum);
+        QCOMPARE(w.C_ScrollBar4[c]->Value(), FactoryChannelMinimum[c]);
+    }
     QVERIFY(w.C_OptionEx1[5]->Value());
     QVERIFY(!f.state.port.IsOpen());
 }

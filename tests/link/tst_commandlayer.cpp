@@ -231,7 +231,7 @@ void TestCommandLayer::teardownDuringAWait()
     {
         LinkFixture f(Silent());
         auto *commands = new CommandLayer(f.state);
-        f.state.port.Serial().clear();
+        QVERIFY(f.state.port.ConfigurePort(9600, 8));
         QTimer::singleShot(100, [commands] { delete commands; });
         QVERIFY(!commands->SendCommand(true, 1, 1, 0, 0, 0, 0, false));
         QVERIFY(f.prompt.shown.isEmpty());

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Keeps a serial device from being shared with another program. A device is
+// taken only when no live process names it in a lock file, nobody holds it in
+// exclusive mode and nobody holds an flock on it; once taken, our own flock
+// (on a descriptor of our own, held until Release) keeps the others out.
+// Stale lock files, of processes that are gone, do not count.
+class PortClaim
+{
+public:
+    PortClaim() = default;
+    PortClaim(const PortClaim &) = delete;
+    PortClaim &operator=(const PortClaim &) = delete;
+    ~PortClaim() { Release(); }
+
+    bool Claim(const QString &devicePath);
+    void Release();
+    bool Held() const { return fd >= 0; }
+
+    // The process a lock file for the device names, when that process is alive; 0 otherwise.
+    static qint64 LiveLockOwner(const QString &devicePath);
+
+private:
+    int fd = -1;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+// What carries the bytes of the serial line: a local device or a connection to a
+// serial device server. The command layer sees only RS232Port, which holds one
+// of these while a port is open. Reads never wait; writes are bounded.
+class PortTransport : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // False, with nothing reported, when the port does not exist, is held by
+    // another program or cannot be reached.
+    virtual bool Open() = 0;
+    // 8N1 at baudRate, both queues discarded.
+    virtual bool Configure(qint32 baudRate, qint32 dataBits) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual qint64 BytesAvailable() const = 0;
+    virtual qint64 Read(char *data, qint64 maxCount) = 0;
+    // Gives up after timeoutMs; the outcome is nobody's concern.
+    virtual void Write(const char *data, qint64 count, int timeoutMs) = 0;
+    virtual qintptr Handle() const { return -1; }
+
+signals:
+    void BytesArrived();
+};
