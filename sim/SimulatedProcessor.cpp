@@ -85,7 +85,7 @@ quint8 SimulatedProcessor::Value(ParamBlock block, quint8 selector, quint8 addre
 
 bool SimulatedProcessor::Silent() const
 {
-    return options.silentAfter >= 0 && framesReceived > options.silentAfter;
+    return silenced || (options.silentAfter >= 0 && framesReceived > options.silentAfter);
 }
 
 QByteArray SimulatedProcessor::Receive(quint8 byte)

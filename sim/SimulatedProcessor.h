@@ -25,6 +25,10 @@ public:
     int SyncsReceived() const { return syncsReceived; }
     const SimOptions &Options() const { return options; }
 
+    // From now on the processor answers nothing, heartbeats included, until Wake.
+    void Silence() { silenced = true; }
+    void Wake() { silenced = false; }
+
     // Called with every complete frame received.
     std::function<void(const CommandFrame &frame)> OnFrame;
 
@@ -40,4 +44,5 @@ private:
     int pendingCount = 0;
     int framesReceived = 0;
     int syncsReceived = 0;
+    bool silenced = false;
 };

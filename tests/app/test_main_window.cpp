@@ -22,6 +22,8 @@ private slots:
     void startsWithFactoryValuesOnTheFirstPages();
     void offlineEditsAreStoredOnly();
     void resetRestoresFactoryValues();
+    void arrowKeysReachTheSliderUnderThePointer();
+    void valueTextsStayInsideTheirBox();
 };
 
 namespace {
@@ -256,6 +258,57 @@ void TestMainWindow::resetRestoresFactoryValues()
     }
     QVERIFY(w.C_OptionEx1[5]->Value());
     QVERIFY(!f.state.port.IsOpen());
+}
+
+void TestMainWindow::arrowKeysReachTheSliderUnderThePointer()
+{
+    EditorFixture f;
+    MainFrm &w = *f.window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // 127 steps on a 69-pixel track: only the keys reach every value.
+    C_ScrollBar *slider = w.C_ScrollBar1[0];
+    QTest::mouseMove(slider, QPoint(52, slider->ThumbY()));
+    QVERIFY(slider->Hovered());
+    const int start = slider->Value();
+    for (int press = 1; press <= 3; ++press) {
+        QWidget *keys = QApplication::focusWidget();
+        QCOMPARE(keys, slider);
+        QTest::keyClick(keys, Qt::Key_Up);
+        QCOMPARE(slider->Value(), start + press);
+        QCOMPARE(w.Model.MicPresetTable[0][0].value, quint8(start + press));
+    }
+
+    // Typing in a limits box goes on while the pointer crosses a thumb.
+    QLineEdit *box = w.Limits->Text1[1];
+    QTest::mouseClick(box, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), box);
+    box->selectAll();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_6);
+    QTest::mouseMove(slider, QPoint(52, slider->ThumbY() + 30));
+    QTest::mouseMove(slider, QPoint(52, slider->ThumbY()));
+    QVERIFY(slider->Hovered());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
+    QCOMPARE(box->text(), QStringLiteral("65"));
+}
+
+void TestMainWindow::valueTextsStayInsideTheirBox()
+{
+    // The box's inside runs from x 36 to 67 of the slider.
+    for (const LayoutGeometry *geometry : {&MainFrm_Big, &MainFrm_Small}) {
+        EditorFixture f(*geometry);
+        const QList<C_ScrollBar *> sliders = f.window->findChildren<C_ScrollBar *>();
+        for (C_ScrollBar *slider : sliders) {
+            for (int v = 0; v <= slider->MaxValue(); ++v) {
+                slider->SetValue(v);
+                const QLabel *text = slider->findChildren<QLabel *>().value(1);
+                QVERIFY(text);
+                const QRect ink = text->fontMetrics().boundingRect(text->text()).translated(text->pos());
+                QVERIFY2(text->x() >= 36 && text->x() + text->fontMetrics().horizontalAdvance(text->text()) <= 67,
+                         qPrintable(QStringLiteral("%1 at %2..%3").arg(text->text()).arg(text->x()).arg(ink.right())));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

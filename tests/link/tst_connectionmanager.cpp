@@ -1,6 +1,9 @@
+#include "BulkTransfer.h"
 #include "CommandLayer.h"
 #include "ConnectionManager.h"
+#include "PlainBulkEditor.h"
 #include "ProgramState.h"
+#include "SettingCommand.h"
 #include "ScriptedPrompt.h"
 #include "SimulatorTerminal.h"
 
@@ -48,6 +51,7 @@ private slots:
     void heartbeat_data();
     void heartbeat();
     void vanishedProcessorIsReportedOnceAndFoundAgain();
+    void lossIsReportedOnceWhileItsMessageStaysOpen();
     void teardownDuringASearch();
 };
 
@@ -197,6 +201,44 @@ void TestConnectionManager::vanishedProcessorIsReportedOnceAndFoundAgain()
     QCOMPARE(editor.prompt.shown.size(), 1);
     QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
              QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+}
+
+void TestConnectionManager::lossIsReportedOnceWhileItsMessageStaysOpen()
+{
+    // The user leaves the time-out message open for ten seconds, long enough for two heartbeats.
+    for (const bool bulk : {false, true}) {
+        auto sim = StartSim();
+        QVERIFY(sim);
+        Editor editor;
+        editor.prompt.warnOpenMs = 10000;
+        editor.state.port.SetPortList(QStringList{sim->Path()});
+        editor.manager.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 1000);
+
+        sim->Processor().Silence();
+        const int syncsBefore = sim->Processor().SyncsReceived();
+        int syncsDuringMessage = -1;
+        editor.commands.OnStatus = [&](const QString &text) {
+            editor.statuses << text;
+            if (text == QStringLiteral("未连接") && syncsDuringMessage < 0)
+                syncsDuringMessage = sim->Processor().SyncsReceived();
+        };
+        if (bulk) {
+            PlainBulkEditor table;
+            ReadAllFromDevice(editor.commands, table, editor.prompt);
+        } else {
+            QVERIFY(!SendSetting(editor.commands, SetOp, ParamBlock::ChannelVolume, 0, 0, 40));
+        }
+        QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
+                 QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+        QVERIFY(syncsDuringMessage >= syncsBefore);
+        QCOMPARE(sim->Processor().SyncsReceived(), syncsDuringMessage);
+        QVERIFY(!editor.manager.IsConnected());
+
+        sim->Processor().Wake();
+        QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 3000);
+        QCOMPARE(editor.prompt.shown.size(), 1);
+    }
 }
 
 void TestConnectionManager::teardownDuringASearch()

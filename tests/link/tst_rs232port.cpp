@@ -1,7 +1,18 @@
+#include "CommandLayer.h"
+#include "ProgramState.h"
 #include "RS232Port.h"
+#include "ScriptedPrompt.h"
 #include "SimulatorTerminal.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
 
 class TestRS232Port : public QObject
 {
@@ -13,7 +24,31 @@ private slots:
     void portNumbersAndLists();
     void pollsDeliverAtMostHundred();
     void configurePurgesEarlierBytes();
+    void portHeldByAnotherProgramIsRefused_data();
+    void portHeldByAnotherProgramIsRefused();
+    void staleLockFileIsTakenOver();
+    void unpluggedDeviceCostsNoProcessorTime();
 };
+
+namespace {
+
+double ProcessSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// A process id that no process has now.
+qint64 UnusedProcessId()
+{
+    for (qint64 pid = 4000000; pid > 1000; --pid)
+        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            return pid;
+    return 0;
+}
+
+} // namespace
 
 void TestRS232Port::orderSerialDevices_data()
 {
@@ -96,6 +131,88 @@ void TestRS232Port::configurePurgesEarlierBytes()
     QTest::qWait(50);
     port.PollInput();
     QCOMPARE(port.BytesWaiting(), 0);
+}
+
+void TestRS232Port::portHeldByAnotherProgramIsRefused_data()
+{
+    QTest::addColumn<QString>("holder");
+    for (const char *holder : {"flock", "exclusive", "lockfile", "editor"})
+        QTest::newRow(holder) << QString::fromLatin1(holder);
+}
+
+void TestRS232Port::portHeldByAnotherProgramIsRefused()
+{
+    QFETCH(QString, holder);
+    if (holder == QLatin1String("lockfile") && !QFileInfo(QStringLiteral("/var/lock")).isWritable())
+        QSKIP("/var/lock is not writable here");
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    QProcess other;
+    other.start(QStringLiteral(PORT_HOLDER), {holder, sim.Path()});
+    QVERIFY(other.waitForReadyRead(5000));
+    QCOMPARE(other.readAll(), QByteArray("held\n"));
+
+    RS232Port port;
+    port.SetPortList(QStringList{sim.Path()});
+    QVERIFY(!port.OpenPort(QStringLiteral("1")));
+    QVERIFY(!port.IsOpen());
+
+    other.closeWriteChannel();
+    QVERIFY(other.waitForFinished(5000));
+    QVERIFY(port.OpenPort(QStringLiteral("1")));
+    QVERIFY(port.ConfigurePort(9600, 8));
+
+    // Now this program holds it, and the other is refused.
+    QProcess second;
+    second.start(QStringLiteral(PORT_HOLDER), {QStringLiteral("editor"), sim.Path()});
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(second.exitCode(), 1);
+}
+
+void TestRS232Port::staleLockFileIsTakenOver()
+{
+    if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+        QSKIP("/var/lock is not writable here");
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    QString below = sim.Path().mid(5);
+    below.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QFile lock(QStringLiteral("/var/lock/LCK..") + below);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(UnusedProcessId()).rightJustified(10, ' ') + '\n');
+    lock.close();
+    RS232Port port;
+    port.SetPortList(QStringList{sim.Path()});
+    QVERIFY(port.OpenPort(QStringLiteral("1")));
+    port.ClosePort();
+    QFile::remove(lock.fileName());
+}
+
+void TestRS232Port::unpluggedDeviceCostsNoProcessorTime()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyUSB9"));
+    ScriptedPrompt prompt;
+    ProgramState state(prompt);
+    state.port.SetPortList(QStringList{link});
+    CommandLayer dispatcher(state);
+    for (int unplug = 0; unplug < 10; ++unplug) {
+        SimulatorTerminal sim;
+        QVERIFY(sim.Open());
+        QVERIFY(QFile::link(sim.Path(), link));
+        QVERIFY(state.port.OpenPort(QStringLiteral("1")));
+        QVERIFY(state.port.ConfigurePort(9600, 8));
+        sim.Close();
+        QVERIFY(QFile::remove(link));
+
+        const double before = ProcessSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QTest::qWait(1500);
+        const double share = (ProcessSeconds() - before) / (double(wall.elapsed()) / 1000.0);
+        QVERIFY2(share < 0.05, qPrintable(QStringLiteral("unplug %1: %2 of a core").arg(unplug).arg(share)));
+        QVERIFY(!state.port.IsOpen());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRS232Port)

@@ -43,5 +43,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         for (const QByteArray &key : Keys)
             if (section != "Main" || key != "Music0.0")
                 Require(edited.Value(section, key) == before.Value(section, key));
+
+    // The one-pass forms agree with the key-by-key ones.
+    const QHash<QByteArray, QByteArray> main = before.SectionValues("Main");
+    for (const QByteArray &key : Keys) {
+        const std::optional<QByteArray> one = before.Value("Main", key);
+        Require(one ? main.value(key.toLower()) == *one && main.contains(key.toLower())
+                    : !main.contains(key.toLower()));
+    }
+    const QList<ProfileText::Entry> entries{
+        {"Music0.0", "7"}, {"Type", "QSV-416MZ"}, {"New.Key", "x"}, {"music0.0", "8"}, {"new.key", "y"}};
+    ProfileText keyByKey = before;
+    for (const ProfileText::Entry &entry : entries)
+        keyByKey.SetValue("Main", entry.first, entry.second);
+    ProfileText onePass = before;
+    onePass.SetValues("Main", entries);
+    Require(onePass.Content() == keyByKey.Content());
     return 0;
 }

@@ -256,6 +256,53 @@ private slots:
         QCOMPARE(ReadFile("keep.txt"), expected);
     }
 
+    void unicodeFilesKeepTheirEncoding_data()
+    {
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<QByteArray>("mark");
+        QTest::newRow("UTF-16LE") << int(QStringConverter::Utf16LE) << QByteArray("\xFF\xFE");
+        QTest::newRow("UTF-16BE") << int(QStringConverter::Utf16BE) << QByteArray("\xFE\xFF");
+        QTest::newRow("UTF-8 with mark") << int(QStringConverter::Utf8) << QByteArray("\xEF\xBB\xBF");
+    }
+
+    void unicodeFilesKeepTheirEncoding()
+    {
+        QFETCH(int, encoding);
+        QFETCH(QByteArray, mark);
+        const auto encoded = [&](const QString &text) {
+            QStringEncoder encoder{QStringConverter::Encoding(encoding)};
+            return mark + QByteArray(encoder(text));
+        };
+        const auto decoded = [&](const QByteArray &bytes) {
+            QStringDecoder decoder{QStringConverter::Encoding(encoding)};
+            return QString(decoder(bytes.mid(mark.size())));
+        };
+        // As a Windows program writes it, with a section of its own in Chinese.
+        const S sample = Sample();
+        const QString text = QStringLiteral("[大厅]\r\n名称=一号厅\r\n[Main]\r\n")
+            + QString::fromLatin1(KeyLines(sample).join("\r\n")) + QStringLiteral("\r\n");
+        const std::optional<S> asciiTwin = Import("[Main]\r\n" + KeyLines(sample).join("\r\n") + "\r\n");
+        std::optional<S> imported = Import(encoded(text));
+        QVERIFY(imported && asciiTwin);
+        QVERIFY(*imported == sample && *imported == *asciiTwin);
+
+        S changed = sample;
+        changed.music[2][3] = 99;
+        changed.vol[1] = 61;
+        prompt.fileAnswers.enqueue(PathOf("in.txt"));
+        QVERIFY(SaveSettingsFile(state, &owner, changed));
+        const QByteArray stored = ReadFile("in.txt");
+        QVERIFY2(stored.startsWith(mark), stored.left(8).toHex().constData());
+        QCOMPARE(decoded(stored), QString(text).replace(QStringLiteral("Music2.3=") + QString::number(sample.music[2][3]),
+                                                        QStringLiteral("Music2.3=99"))
+                                      .replace(QStringLiteral("VOL0.1=") + QString::number(sample.vol[1]),
+                                               QStringLiteral("VOL0.1=61")));
+        prompt.fileAnswers.enqueue(PathOf("in.txt"));
+        imported = ImportSettingsFile(state, &owner);
+        QVERIFY(imported && *imported == changed);
+        QCOMPARE(prompt.Texts("critical"), QStringList());
+    }
+
     void failedSaveShowsOneMessageAndKeepsTheFile()
     {
         // A folder that does not exist.

@@ -2,7 +2,9 @@
 
 #include "UserPrompt.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <QTest>
 #include <QQueue>
 
 // Answers the program's questions in code and records everything it was told.
@@ -21,8 +23,17 @@ public:
     QString lastDialogFolder;
     QString lastDialogFilter;
     QWidget *lastDialogOwner = nullptr;
+    // A person takes this long to close a warning; events go on meanwhile, as in a message box.
+    int warnOpenMs = 0;
 
-    void Warn(const QString &text) override { shown.append({QStringLiteral("warn"), text}); }
+    void Warn(const QString &text) override
+    {
+        shown.append({QStringLiteral("warn"), text});
+        QElapsedTimer open;
+        open.start();
+        while (open.elapsed() < warnOpenMs)
+            QTest::qWait(10);
+    }
     void Critical(const QString &text) override { shown.append({QStringLiteral("critical"), text}); }
     bool AskYesNo(const QString &text) override
     {
