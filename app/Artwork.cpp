@@ -32,11 +32,11 @@ QFont CaptionFont()
     return font;
 }
 
-void PanelFrame(QPainter &p, int top, int bottom)
+void PanelFrame(QPainter &p, const QRect &frame)
 {
     p.setPen(PanelEdge);
     p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRect(8, top, 706, bottom - top), 4, 4);
+    p.drawRoundedRect(frame, 4, 4);
 }
 
 void Title(QPainter &p, int x, int top, int height, const QString &text)
@@ -53,6 +53,19 @@ void RowCaption(QPainter &p, int x, int top, int height, const QString &text)
     p.drawText(QRect(x, top, 52, height), Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
+} // namespace
+
+std::array<QRect, 3> PanelFrames(const LayoutGeometry &g)
+{
+    const auto frame = [](int top, int bottom) { return QRect(8, top, 706, bottom - top); };
+    const int sliderHeight = g.slidersShowSize ? 111 : 100;
+    const int micBottom = TwipsToPixels(g.micRowTopTwips) + sliderHeight;
+    return {frame(g.musicRowTop - 2, g.frame1.bottom() + 2), frame(g.micRowTop - 2, micBottom + 1),
+            frame(g.effectRowTop - 2, g.frame2.bottom() + 2)};
+}
+
+namespace {
+
 QPixmap PaintBackground(const LayoutGeometry &g)
 {
     QPixmap picture(g.clientSize);
@@ -63,10 +76,8 @@ QPixmap PaintBackground(const LayoutGeometry &g)
 
     const int sliderHeight = g.slidersShowSize ? 111 : 100;
     const int listHeight = g.listsShowSize ? 16 : 19;
-    const int micBottom = TwipsToPixels(g.micRowTopTwips) + sliderHeight;
-    PanelFrame(p, g.musicRowTop - 2, g.frame1.bottom() + 2);
-    PanelFrame(p, g.micRowTop - 2, micBottom + 1);
-    PanelFrame(p, g.effectRowTop - 2, g.frame2.bottom() + 2);
+    for (const QRect &frame : PanelFrames(g))
+        PanelFrame(p, frame);
 
     Title(p, 18, g.musicRowTop, listHeight, QStringLiteral("音乐"));
     Title(p, 18, g.micRowTop, listHeight, QStringLiteral("话筒"));

@@ -30,6 +30,12 @@ float PixelsFromTwips(int pixels, float twipsPerPixel)
 
 } // namespace
 
+void ConfigureApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("quorin"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
+}
+
 ScreenMetrics PrimaryScreenMetrics()
 {
     ScreenMetrics m;

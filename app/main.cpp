@@ -10,7 +10,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quorin"));
+    ConfigureApplication();
 
     QtUserPrompt prompt;
     ProgramState state(prompt);

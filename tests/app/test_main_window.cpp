@@ -1,5 +1,6 @@
 #include "EditorFixture.h"
 
+#include "Artwork.h"
 #include "C_Button.h"
 #include "C_FlagBar.h"
 #include "C_Option.h"
@@ -24,6 +25,7 @@ private slots:
     void resetRestoresFactoryValues();
     void arrowKeysReachTheSliderUnderThePointer();
     void valueTextsStayInsideTheirBox();
+    void panelsAreSpacedEvenly();
 };
 
 namespace {
@@ -290,6 +292,17 @@ void TestMainWindow::arrowKeysReachTheSliderUnderThePointer()
     QVERIFY(slider->Hovered());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_5);
     QCOMPARE(box->text(), QStringLiteral("65"));
+}
+
+void TestMainWindow::panelsAreSpacedEvenly()
+{
+    for (const LayoutGeometry *geometry : {&MainFrm_Big, &MainFrm_Small}) {
+        const std::array<QRect, 3> frames = PanelFrames(*geometry);
+        const int upper = frames[1].top() - frames[0].bottom();
+        const int lower = frames[2].top() - frames[1].bottom();
+        QVERIFY2(upper >= 3 && lower >= 3 && std::abs(upper - lower) <= 3,
+                 qPrintable(QStringLiteral("%1 and %2 pixels apart").arg(upper).arg(lower)));
+    }
 }
 
 void TestMainWindow::valueTextsStayInsideTheirBox()
