@@ -1,16 +1,58 @@
 #include "Main.h"
 #include "MainFrm.h"
+#include "PortEntry.h"
 #include "ProgramState.h"
 #include "QtUserPrompt.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// The ports the search goes through instead of the system's serial devices:
+// --ports first, then $QUORIN_PORTS. False, with the reason on standard error,
+// when a list was given but is not one.
+bool TakePortList(const QCommandLineParser &options, const QCommandLineOption &portsOption, RS232Port &port)
+{
+    QString text = options.value(portsOption);
+    QString origin = QStringLiteral("--ports");
+    if (!options.isSet(portsOption)) {
+        text = QString::fromLocal8Bit(qgetenv("QUORIN_PORTS"));
+        origin = QStringLiteral("QUORIN_PORTS");
+        if (text.isEmpty())
+            return true;
+    }
+    QString error;
+    const std::optional<QStringList> ports = ParsePortList(text, &error);
+    if (!ports) {
+        std::fprintf(stderr, "quorin: %s: %s\n", qPrintable(origin), qPrintable(error));
+        return false;
+    }
+    port.SetPortList(*ports);
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     ConfigureApplication();
+
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Editor for the QSV-416MZ karaoke and audio effects processor."));
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption portsOption(
+        QStringLiteral("ports"),
+        QStringLiteral("Search these ports as COM1, COM2, ... instead of the serial devices: entries separated by "
+                       "commas, each %1. Overrides QUORIN_PORTS.")
+            .arg(PortEntryForms()),
+        QStringLiteral("LIST"));
+    options.addOption(portsOption);
+    options.process(app);
 
     QtUserPrompt prompt;
     ProgramState state(prompt);
@@ -19,9 +61,8 @@ int main(int argc, char *argv[])
         std::fflush(nullptr);
         std::_Exit(0);
     };
-    const QByteArray ports = qgetenv("QUORIN_PORTS");
-    if (!ports.isEmpty())
-        state.port.SetPortList(PortListFromText(QString::fromLocal8Bit(ports)));
+    if (!TakePortList(options, portsOption, state.port))
+        return 2;
 
     std::unique_ptr<MainFrm> window = Main(state, PrimaryScreenMetrics());
     if (!window)

@@ -72,7 +72,11 @@ void ConnectionManager::ConnectDevice()
     const std::shared_ptr<bool> living = alive;
     RS232Port &port = state.port;
     for (int n = 1; n <= HighestPortNumber; ++n) {
-        if (port.OpenPort(QString::number(n)) && port.ConfigurePort(9600, 8)) {
+        // Reaching a network port runs the event loop, which may end this window.
+        const bool ready = port.OpenPort(QString::number(n)) && port.ConfigurePort(9600, 8);
+        if (!*living)
+            return;
+        if (ready) {
             commands.IsProbing = true;
             const bool answered = commands.SendCommand(true, 1, IdentifyOp, 0, 0, 0, ModelCode, false);
             if (!*living)

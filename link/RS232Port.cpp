@@ -1,5 +1,7 @@
 #include "RS232Port.h"
 
+#include "NetworkTransport.h"
+#include "PortEntry.h"
 #include "SerialTransport.h"
 
 #include <QRegularExpression>
@@ -46,11 +48,6 @@ QString DeviceForPortNumber(const QString &portNumber, const QStringList &ports)
     return ports.at(n - 1);
 }
 
-QStringList PortListFromText(const QString &text)
-{
-    return text.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-}
-
 RS232Port::RS232Port() = default;
 
 RS232Port::~RS232Port() = default;
@@ -77,10 +74,13 @@ bool RS232Port::OpenPort(const QString &portNumber)
     if (transport)
         transport.release()->deleteLater();
     handle = -1;
-    const QString device = DeviceForPortNumber(portNumber, PortList());
-    if (device.isEmpty())
+    const std::optional<PortEntry> entry = ParsePortEntry(DeviceForPortNumber(portNumber, PortList()));
+    if (!entry)
         return false;
-    transport = std::make_unique<SerialTransport>(device);
+    if (entry->IsNetwork())
+        transport = std::make_unique<NetworkTransport>(*entry);
+    else
+        transport = std::make_unique<SerialTransport>(entry->device);
     connect(transport.get(), &PortTransport::BytesArrived, this, &RS232Port::BytesArrived);
     const bool opened = transport->Open();
     handle = opened ? transport->Handle() : -1;

@@ -13,10 +13,9 @@
 QStringList OrderSerialDevices(QStringList devicePaths);
 // The device for "COM" followed by portNumber, or an empty text when the list has no such entry.
 QString DeviceForPortNumber(const QString &portNumber, const QStringList &ports);
-// The port list given in a colon-separated text such as $QUORIN_PORTS.
-QStringList PortListFromText(const QString &text);
 
-// The one serial port through which the program talks to the processor.
+// The one serial port through which the program talks to the processor: a
+// local device or a serial device server, as the port list names it.
 // Reads never wait; every operation on a closed port fails quietly.
 class RS232Port : public QObject
 {

@@ -99,6 +99,25 @@ bool SimulatorTerminal::OpenDevice()
     return true;
 }
 
+QString SimulatorTerminal::LineSettings() const
+{
+    termios settings{};
+    if (tcgetattr(slaveFd >= 0 ? slaveFd : fd, &settings) != 0)
+        return {};
+    const std::pair<speed_t, int> speeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+                                              {B9600, 9600},   {B19200, 19200}, {B38400, 38400},
+                                              {B57600, 57600}, {B115200, 115200}};
+    int baud = 0;
+    for (const auto &[code, rate] : speeds)
+        if (cfgetospeed(&settings) == code)
+            baud = rate;
+    const tcflag_t size = settings.c_cflag & CSIZE;
+    const int bits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    const char parity = !(settings.c_cflag & PARENB) ? 'N' : (settings.c_cflag & PARODD) ? 'O' : 'E';
+    return QStringLiteral("%1 %2%3%4").arg(baud).arg(bits).arg(QLatin1Char(parity))
+        .arg((settings.c_cflag & CSTOPB) ? 2 : 1);
+}
+
 void SimulatorTerminal::Close()
 {
     notifier.reset();

@@ -35,6 +35,8 @@ public:
     SimulatedProcessor &Processor() { return *processor; }
     // Sends bytes of the test's choosing as if the processor had sent them.
     void SendRaw(const QByteArray &bytes);
+    // The line as its other end last set it, such as "9600 8N1"; empty when closed.
+    QString LineSettings() const;
     // Everything received so far, for tests that check exact bytes.
     const QByteArray &Received() const { return received; }
 

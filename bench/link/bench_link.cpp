@@ -1,11 +1,13 @@
 // Round trips of the real command layer against quorin-sim over a pseudo-terminal,
-// with the early dispatch on new bytes and with the 15 ms tick alone.
+// with the early dispatch on new bytes and with the 15 ms tick alone; the full read
+// through ser2net beside the same read on the terminal.
 
 #include "BulkTransfer.h"
 #include "CommandLayer.h"
 #include "ParameterDefinitions.h"
 #include "PlainBulkEditor.h"
 #include "ProgramState.h"
+#include "Ser2Net.h"
 #include "UserPrompt.h"
 
 #include <QCoreApplication>
@@ -59,7 +61,7 @@ std::vector<Get> BulkReadOrder()
     return gets;
 }
 
-// A quorin-sim process and the editor's link opened on its terminal.
+// A quorin-sim process and the editor's link opened on its terminal, or on another port that leads there.
 class Session
 {
 public:
@@ -71,8 +73,13 @@ public:
         sim.start();
         if (!sim.waitForReadyRead(5000))
             return;
-        const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
-        state.port.SetPortList(QStringList{path});
+        path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        Connect(path);
+    }
+    void Connect(const QString &entry)
+    {
+        state.port.ClosePort();
+        state.port.SetPortList(QStringList{entry});
         ready = state.port.OpenPort(QStringLiteral("1")) && state.port.ConfigurePort(9600, 8);
         commands.IsConnected = ready;
     }
@@ -87,6 +94,7 @@ public:
     ReportingPrompt prompt;
     ProgramState state{prompt};
     CommandLayer commands{state};
+    QString path;
     bool ready = false;
 };
 
@@ -163,6 +171,48 @@ void FullTransfers()
                 UploadAllFrameCount, seconds, floor, seconds / floor);
 }
 
+// The full read on the terminal, then through ser2net over raw TCP and over RFC 2217.
+void NetworkReads()
+{
+    Session session({QStringLiteral("--line-time")});
+    if (!session.ready || !Ser2Net::Available()) {
+        std::printf("quorin-sim did not start, or ser2net is missing\n");
+        return;
+    }
+    const auto timedRead = [&session] {
+        PlainBulkEditor editor;
+        session.commands.ProgressTotal = ReadAllFrameCount;
+        QElapsedTimer clock;
+        clock.start();
+        ReadAllFromDevice(session.commands, editor, session.prompt);
+        return clock.nsecsElapsed() / 1e9;
+    };
+    const double direct = timedRead();
+    std::printf("%-34s %3d frames in %.3f s\n", "full read, terminal:", ReadAllFrameCount, direct);
+    for (auto [rfc2217, chardelay] : {std::pair{false, false}, {true, false}, {true, true}}) {
+        session.state.port.ClosePort();
+        Ser2Net::Line line{session.path, rfc2217};
+        line.chardelay = chardelay;
+        Ser2Net server({line});
+        if (!server.Start()) {
+            std::printf("ser2net did not start\n");
+            return;
+        }
+        session.Connect(server.Entry(0));
+        if (!session.ready) {
+            std::printf("%s did not open\n", qPrintable(server.Entry(0)));
+            return;
+        }
+        const double seconds = timedRead();
+        const char *name = !rfc2217 ? "full read, ser2net raw TCP:"
+                           : chardelay ? "full read, RFC 2217, chardelay on:"
+                                       : "full read, ser2net RFC 2217:";
+        std::printf("%-34s %3d frames in %.3f s, ratio to the terminal %.3f\n", name, ReadAllFrameCount, seconds,
+                    seconds / direct);
+        session.state.port.ClosePort();
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -173,5 +223,6 @@ int main(int argc, char *argv[])
     for (bool early : {true, false})
         RoundTrips(early);
     FullTransfers();
+    NetworkReads();
     return 0;
 }

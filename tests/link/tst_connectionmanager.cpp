@@ -5,6 +5,7 @@
 #include "ProgramState.h"
 #include "SettingCommand.h"
 #include "ScriptedPrompt.h"
+#include "SearchingEditor.h"
 #include "SimulatorTerminal.h"
 
 #include <QElapsedTimer>
@@ -12,33 +13,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-
-namespace {
-
-// The editor's link with a connection manager, searching the given ports.
-struct Editor
-{
-    Editor()
-    {
-        commands.OnStatus = [this](const QString &text) { statuses << text; };
-        manager.SendEditorState = [this] { ++editorStatesSent; };
-    }
-
-    ScriptedPrompt prompt;
-    ProgramState state{prompt};
-    CommandLayer commands{state};
-    ConnectionManager manager{state, commands};
-    QStringList statuses;
-    int editorStatesSent = 0;
-};
-
-std::unique_ptr<SimulatorTerminal> StartSim(SimOptions options = {})
-{
-    auto sim = std::make_unique<SimulatorTerminal>(options);
-    return sim->Open() ? std::move(sim) : nullptr;
-}
-
-} // namespace
 
 class TestConnectionManager : public QObject
 {
@@ -93,7 +67,7 @@ void TestConnectionManager::search()
         paths << sims.back()->Path();
     }
 
-    Editor editor;
+    SearchingEditor editor;
     editor.state.port.SetPortList(paths);
     QElapsedTimer clock;
     clock.start();
@@ -116,7 +90,7 @@ void TestConnectionManager::searchStartsByItself()
 {
     auto sim = StartSim();
     QVERIFY(sim);
-    Editor editor;
+    SearchingEditor editor;
     editor.state.port.SetPortList(QStringList{sim->Path()});
     editor.manager.Start();
     QCOMPARE(editor.statuses, QStringList{"未连接"});
@@ -143,7 +117,7 @@ void TestConnectionManager::heartbeat()
     options.heartbeat = answered;
     auto sim = StartSim(options);
     QVERIFY(sim);
-    Editor editor;
+    SearchingEditor editor;
     editor.state.port.SetPortList(QStringList{sim->Path()});
     editor.manager.ConnectDevice();
     QVERIFY(editor.manager.IsConnected());
@@ -178,7 +152,7 @@ void TestConnectionManager::vanishedProcessorIsReportedOnceAndFoundAgain()
     QVERIFY(sim);
     QVERIFY(QFile::link(sim->Path(), link));
 
-    Editor editor;
+    SearchingEditor editor;
     editor.state.port.SetPortList(QStringList{link});
     editor.manager.Start();
     QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 1000);
@@ -209,7 +183,7 @@ void TestConnectionManager::lossIsReportedOnceWhileItsMessageStaysOpen()
     for (const bool bulk : {false, true}) {
         auto sim = StartSim();
         QVERIFY(sim);
-        Editor editor;
+        SearchingEditor editor;
         editor.prompt.warnOpenMs = 10000;
         editor.state.port.SetPortList(QStringList{sim->Path()});
         editor.manager.Start();

@@ -1,5 +1,6 @@
 #include "CommandLayer.h"
 #include "ProgramState.h"
+#include "PortEntry.h"
 #include "RS232Port.h"
 #include "ScriptedPrompt.h"
 #include "SimulatorTerminal.h"
@@ -71,13 +72,13 @@ void TestRS232Port::orderSerialDevices()
 
 void TestRS232Port::portNumbersAndLists()
 {
-    const QStringList ports = PortListFromText(QStringLiteral("/dev/pts/7::/tmp/a b:/dev/ttyUSB0:"));
+    const QStringList ports = *ParsePortList(QStringLiteral("/dev/pts/7::/tmp/a b:/dev/ttyUSB0:"));
     QCOMPARE(ports, (QStringList{"/dev/pts/7", "/tmp/a b", "/dev/ttyUSB0"}));
     QCOMPARE(DeviceForPortNumber(QStringLiteral("1"), ports), QStringLiteral("/dev/pts/7"));
     QCOMPARE(DeviceForPortNumber(QStringLiteral("3"), ports), QStringLiteral("/dev/ttyUSB0"));
     for (const char *missing : {"0", "4", "12", "-1", "x", ""})
         QVERIFY2(DeviceForPortNumber(QString::fromLatin1(missing), ports).isEmpty(), missing);
-    QVERIFY(PortListFromText(QString()).isEmpty());
+    QVERIFY(ParsePortList(QString())->isEmpty());
 
     RS232Port port;
     port.SetPortList(ports);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CommandLayer.h"
+#include "ConnectionManager.h"
+#include "ProgramState.h"
+#include "ScriptedPrompt.h"
+#include "SimulatorTerminal.h"
+
+#include <QStringList>
+#include <memory>
+
+// The editor's link with a connection manager, searching the given ports.
+struct SearchingEditor
+{
+    SearchingEditor()
+    {
+        commands.OnStatus = [this](const QString &text) { statuses << text; };
+        manager.SendEditorState = [this] { ++editorStatesSent; };
+    }
+
+    ScriptedPrompt prompt;
+    ProgramState state{prompt};
+    CommandLayer commands{state};
+    ConnectionManager manager{state, commands};
+    QStringList statuses;
+    int editorStatesSent = 0;
+};
+
+inline std::unique_ptr<SimulatorTerminal> StartSim(SimOptions options = {})
+{
+    auto sim = std::make_unique<SimulatorTerminal>(options);
+    return sim->Open() ? std::move(sim) : nullptr;
+}

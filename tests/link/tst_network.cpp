@@ -1,0 +1,225 @@
+#include "BulkTransfer.h"
+#include "PlainBulkEditor.h"
+#include "PortEntry.h"
+#include "SearchingEditor.h"
+#include "Ser2Net.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A read of everything, over a link that is already connected; the frames the processor received.
+QByteArray ReadAll(CommandLayer &commands, SimulatorTerminal &sim, BulkEditor &editor, UserPrompt &prompt)
+{
+    const qsizetype before = sim.Received().size();
+    commands.ProgressTotal = ReadAllFrameCount;
+    ReadAllFromDevice(commands, editor, prompt);
+    return sim.Received().mid(before);
+}
+
+} // namespace
+
+class TestNetwork : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void entries_data();
+    void entries();
+    void processorThroughServer_data();
+    void processorThroughServer();
+    void stoppedServerIsReportedOnceAndFoundAgain();
+    void unreachableServersCostAtMostTheDeadline();
+    void busyServerPortIsSkipped();
+};
+
+void TestNetwork::initTestCase()
+{
+    QVERIFY2(Ser2Net::Available(), "ser2net is not installed");
+}
+
+void TestNetwork::entries_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("devices, colons") << "/dev/ttyUSB0::/dev/ttyS1" << QStringList{"/dev/ttyUSB0", "/dev/ttyS1"} << "";
+    QTest::newRow("mixed, commas") << " tcp://room7.local:4001 , rfc2217://[::1]:2217,/dev/ttyS0,"
+                                   << QStringList{"tcp://room7.local:4001", "rfc2217://[::1]:2217", "/dev/ttyS0"} << "";
+    QTest::newRow("no scheme") << "192.168.1.20:4001" << QStringList{} << "tcp://HOST:PORT or rfc2217://";
+    QTest::newRow("no scheme, commas") << "tcp://a:1,b:2" << QStringList{} << "tcp://b:2 or rfc2217://b:2";
+    QTest::newRow("unknown kind") << "telnet://a:23" << QStringList{} << "unknown kind \"telnet\"";
+    QTest::newRow("bad host") << "tcp://a_b:23" << QStringList{} << "\"a_b\" is no host name";
+    QTest::newRow("bare IPv6") << "tcp://::1:23" << QStringList{} << "brackets";
+    QTest::newRow("bad IPv6") << "tcp://[1::x]:23" << QStringList{} << "no IPv6 address";
+    QTest::newRow("no port") << "rfc2217://a" << QStringList{} << "port number is missing";
+    QTest::newRow("port 0") << "tcp://a:0" << QStringList{} << "\"0\" is no port number";
+    QTest::newRow("port too big") << "tcp://a:65536" << QStringList{} << "\"65536\" is no port number";
+}
+
+void TestNetwork::entries()
+{
+    QFETCH(QString, list);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, error);
+    QString reason;
+    const std::optional<QStringList> parsed = ParsePortList(list, &reason);
+    QCOMPARE(parsed.has_value(), error.isEmpty());
+    if (parsed)
+        QCOMPARE(*parsed, entries);
+    else
+        QVERIFY2(reason.contains(error), qPrintable(reason));
+}
+
+void TestNetwork::processorThroughServer_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("raw TCP") << false;
+    QTest::newRow("RFC 2217") << true;
+}
+
+// Found, kept, read and written as on a local port; over RFC 2217 the line is set to 9600 8N1.
+void TestNetwork::processorThroughServer()
+{
+    QFETCH(bool, rfc2217);
+    auto sim = StartSim();
+    QVERIFY(sim);
+
+    // What a local port carries, for comparison.
+    QByteArray directFrames;
+    {
+        SearchingEditor direct;
+        direct.state.port.SetPortList(QStringList{sim->Path()});
+        direct.manager.ConnectDevice();
+        QVERIFY(direct.manager.IsConnected());
+        PlainBulkEditor editor;
+        directFrames = ReadAll(direct.commands, *sim, editor, direct.prompt);
+        direct.state.port.ClosePort();
+    }
+
+    Ser2Net server({{sim->Path(), rfc2217, rfc2217 ? QStringLiteral("19200n81") : QStringLiteral("9600n81")}});
+    QVERIFY(server.Start());
+    SearchingEditor remote;
+    remote.state.port.SetPortList(QStringList{QStringLiteral("/nonexistent/ttyQ0"), server.Entry(0)});
+    remote.manager.ConnectDevice();
+    QVERIFY(remote.manager.IsConnected());
+    QCOMPARE(remote.statuses, QStringList{"连接成功"});
+    if (rfc2217)
+        QCOMPARE(sim->LineSettings(), QStringLiteral("9600 8N1"));
+
+    const int syncs = sim->Processor().SyncsReceived();
+    remote.manager.Timer3_Timer();
+    QTRY_VERIFY(!remote.manager.Timer4.isActive());
+    QCOMPARE(sim->Processor().SyncsReceived(), syncs + 1);
+
+    // 0xFF both ways: in an upload value, and in the reply that reads it back.
+    PlainBulkEditor written;
+    written.music[2][5] = 0xFF;
+    written.eff[1][0] = 0xFF;
+    remote.commands.ProgressTotal = UploadAllFrameCount;
+    UploadAllToDevice(remote.commands, written, remote.prompt);
+    PlainBulkEditor read;
+    QCOMPARE(ReadAll(remote.commands, *sim, read, remote.prompt), directFrames);
+    QCOMPARE(read.music[2][5], quint8(0xFF));
+    QCOMPARE(read.eff[1][0], quint8(0xFF));
+    QVERIFY(remote.manager.IsConnected());
+    QVERIFY(remote.prompt.shown.isEmpty());
+}
+
+void TestNetwork::stoppedServerIsReportedOnceAndFoundAgain()
+{
+    auto sim = StartSim();
+    QVERIFY(sim);
+    auto server = std::make_unique<Ser2Net>(QList<Ser2Net::Line>{{sim->Path(), true}});
+    QVERIFY(server->Start());
+    const QString entry = server->Entry(0);
+    SearchingEditor editor;
+    editor.state.port.SetPortList(QStringList{entry});
+    editor.manager.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 2000);
+
+    const quint16 port = quint16(entry.section(QLatin1Char(':'), -1).toUInt());
+    server.reset();
+    editor.manager.Timer3_Timer();
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.manager.IsConnected(), 5000);
+    QTest::qWait(2500);  // a search in between finds the server gone, silently
+    QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
+             QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+
+    server = std::make_unique<Ser2Net>(QList<Ser2Net::Line>{{sim->Path(), true}});
+    server->SetPort(0, port);
+    QVERIFY(server->Start());
+    QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 3000);
+    QCOMPARE(editor.prompt.shown.size(), 1);
+}
+
+// A host that never completes the connection and a closed port, then the processor.
+void TestNetwork::unreachableServersCostAtMostTheDeadline()
+{
+    // A listening socket that never accepts, its backlog already full: new connections hang.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
+    QVERIFY(::listen(listener, 0) == 0);
+    QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    const quint16 hanging = ntohs(address.sin_port);
+    std::vector<std::unique_ptr<QTcpSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<QTcpSocket>());
+        fillers.back()->connectToHost(QHostAddress::LocalHost, hanging);
+        fillers.back()->waitForConnected(200);
+    }
+
+    auto sim = StartSim();
+    QVERIFY(sim);
+    SearchingEditor editor;
+    editor.state.port.SetPortList(QStringList{QStringLiteral("tcp://127.0.0.1:%1").arg(hanging),
+                                              QStringLiteral("rfc2217://127.0.0.1:%1").arg(Ser2Net::FreePort()),
+                                              QStringLiteral("tcp://no-such-host.invalid:4001"), sim->Path()});
+    bool uiRan = false;
+    QTimer::singleShot(300, [&] { uiRan = true; });
+    QElapsedTimer clock;
+    clock.start();
+    editor.manager.ConnectDevice();
+    const qint64 elapsed = clock.elapsed();
+    ::close(listener);
+
+    QVERIFY(editor.manager.IsConnected());
+    QCOMPARE(editor.statuses, QStringList{"连接成功"});
+    QVERIFY(editor.prompt.shown.isEmpty());
+    QVERIFY(uiRan);
+    // The hanging host costs the deadline; the rest fail at once, or within it when no name server answers.
+    QVERIFY2(elapsed >= 650 && elapsed < 2000, qPrintable(QString::number(elapsed)));
+}
+
+void TestNetwork::busyServerPortIsSkipped()
+{
+    for (bool rfc2217 : {false, true}) {
+        auto sim = StartSim();
+        QVERIFY(sim);
+        Ser2Net server({{sim->Path(), rfc2217}});
+        QVERIFY(server.Start());
+        SearchingEditor first;
+        first.state.port.SetPortList(QStringList{server.Entry(0)});
+        first.manager.ConnectDevice();
+        QVERIFY(first.manager.IsConnected());
+
+        SearchingEditor second;
+        second.state.port.SetPortList(QStringList{server.Entry(0)});
+        second.manager.ConnectDevice();
+        QCOMPARE(second.statuses, QStringList{"未连接"});
+        QVERIFY(!second.state.port.IsOpen());
+        QCOMPARE(sim->Processor().FramesReceived(), 1);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestNetwork)
+#include "tst_network.moc"
