@@ -1,5 +1,7 @@
 #include "LimitsPanel.h"
 
+#include "ValueText.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -89,11 +91,7 @@ LimitsPanel::LimitsPanel(QWidget *host) : QObject(host)
 
 QString LimitsPanel::ModeName(int channel, int value)
 {
-    if (channel == 0)
-        return QStringLiteral("MUS%1").arg(value + 1);
-    if (channel == 1)
-        return QStringLiteral("MIC%1").arg(value + 1);
-    return value < 4 ? QStringLiteral("KTV%1").arg(value + 1) : QStringLiteral("EFF%1").arg(value - 3);
+    return ChannelModeName(channel, value);
 }
 
 int LimitsPanel::SpinValue(int i) const

@@ -15,18 +15,20 @@ constexpr ParamBlock SingleSettings[] = {ParamBlock::MuteSwitch, ParamBlock::Loc
 constexpr ParamBlock LimitBlocks[] = {ParamBlock::ChannelMinimum, ParamBlock::ChannelMaximum,
                                       ParamBlock::ChannelMode};
 
-bool Get(CommandLayer &commands, ParamBlock block, quint8 selector, quint8 address, quint8 &answer)
+bool Get(CommandLayer &commands, BulkEditor &editor, ParamBlock block, quint8 selector, quint8 address,
+         quint8 &answer)
 {
-    if (!SendSetting(commands, GetOp, block, selector, address, 0))
+    if (editor.StopRequested() || !SendSetting(commands, GetOp, block, selector, address, 0))
         return false;
     answer = commands.ReplyBuffer[0];
     return true;
 }
 
 // Switching mute off makes the unit pause before it answers; SendSetting allows for it.
-bool Upload(CommandLayer &commands, ParamBlock block, quint8 selector, quint8 address, quint8 value)
+bool Upload(CommandLayer &commands, BulkEditor &editor, ParamBlock block, quint8 selector, quint8 address,
+            quint8 value)
 {
-    return SendSetting(commands, UploadOp, block, selector, address, value);
+    return !editor.StopRequested() && SendSetting(commands, UploadOp, block, selector, address, value);
 }
 
 // Window disabled and progress counting for the length of one transfer.
@@ -55,24 +57,24 @@ enum class ReadOutcome { Complete, CommandFailed, ValueRefused };
 ReadOutcome ReadEverything(CommandLayer &commands, BulkEditor &editor)
 {
     for (const BulkEditor::TableSlot &slot : editor.AllTableSlots()) {
-        if (!Get(commands, slot.block, slot.selector, slot.address, *slot.value))
+        if (!Get(commands, editor, slot.block, slot.selector, slot.address, *slot.value))
             return ReadOutcome::CommandFailed;
     }
     editor.ShowPresetValues();
 
     quint8 answer = 0;
     for (ParamBlock block : SingleSettings) {
-        if (!Get(commands, block, 0, 0, answer))
+        if (!Get(commands, editor, block, 0, 0, answer))
             return ReadOutcome::CommandFailed;
         editor.ApplySwitch(block, answer != 0);
     }
-    if (!Get(commands, ParamBlock::InputSource, 0, 0, answer))
+    if (!Get(commands, editor, ParamBlock::InputSource, 0, 0, answer))
         return ReadOutcome::CommandFailed;
     editor.ApplyInputSource(answer);
 
     for (int c = 0; c < 3; ++c) {
         for (ParamBlock block : LimitBlocks) {
-            if (!Get(commands, block, 0, quint8(c), answer))
+            if (!Get(commands, editor, block, 0, quint8(c), answer))
                 return ReadOutcome::CommandFailed;
             if (!editor.ApplyLimit(block, c, answer))
                 return ReadOutcome::ValueRefused;
@@ -84,20 +86,20 @@ ReadOutcome ReadEverything(CommandLayer &commands, BulkEditor &editor)
 bool UploadEverything(CommandLayer &commands, BulkEditor &editor)
 {
     for (const BulkEditor::TableSlot &slot : editor.AllTableSlots()) {
-        if (!Upload(commands, slot.block, slot.selector, slot.address, *slot.value))
+        if (!Upload(commands, editor, slot.block, slot.selector, slot.address, *slot.value))
             return false;
     }
     for (int c = 0; c < 3; ++c) {
         for (ParamBlock block : LimitBlocks) {
-            if (!Upload(commands, block, 0, quint8(c), editor.LimitValue(block, c)))
+            if (!Upload(commands, editor, block, 0, quint8(c), editor.LimitValue(block, c)))
                 return false;
         }
     }
     for (ParamBlock block : SingleSettings) {
-        if (!Upload(commands, block, 0, 0, editor.SwitchValue(block)))
+        if (!Upload(commands, editor, block, 0, 0, editor.SwitchValue(block)))
             return false;
     }
-    return Upload(commands, ParamBlock::InputSource, 0, 0, editor.InputSourceValue());
+    return Upload(commands, editor, ParamBlock::InputSource, 0, 0, editor.InputSourceValue());
 }
 
 } // namespace
@@ -127,6 +129,6 @@ void UploadAllToDevice(CommandLayer &commands, BulkEditor &editor, UserPrompt &p
         return;
     }
     TransferScope scope(commands, editor);
-    if (UploadEverything(commands, editor))
+    if (UploadEverything(commands, editor) && !editor.StopRequested())
         commands.SendCommand(false, 0, UploadEndOp, 0, 0, 0, 0, false);
 }

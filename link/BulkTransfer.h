@@ -40,6 +40,8 @@ public:
     // the panel refuses the value.
     virtual quint8 LimitValue(ParamBlock block, int channel) = 0;
     virtual bool ApplyLimit(ParamBlock block, int channel, quint8 value) = 0;
+    // Asked before each frame of a transfer: true ends it there, with nothing reported.
+    virtual bool StopRequested() { return false; }
 };
 
 // Frames a complete transfer sends.

@@ -84,6 +84,12 @@ bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int 
     return false;
 }
 
+bool CommandLayer::SendIdentify()
+{
+    IsProbing = true;
+    return SendCommand(true, 1, IdentifyOp, 0, 0, 0, ModelCode, false);
+}
+
 void CommandLayer::SendSync()
 {
     LogSyncByte(state);

@@ -27,6 +27,9 @@ public:
     bool SendCommand(bool expectData, quint8 replyLength, int op, int block, quint8 selector,
                      quint8 address, quint8 value, bool pauseIfZero);
     void SendSync();
+    // Asks the processor for its model code (ReplyBuffer[0] when true) with
+    // IsProbing set, so that silence is no loss to report; the caller clears it.
+    bool SendIdentify();
     void WriteFrame();
     bool WaitReply();
 

@@ -77,8 +77,7 @@ void ConnectionManager::ConnectDevice()
         if (!*living)
             return;
         if (ready) {
-            commands.IsProbing = true;
-            const bool answered = commands.SendCommand(true, 1, IdentifyOp, 0, 0, 0, ModelCode, false);
+            const bool answered = commands.SendIdentify();
             if (!*living)
                 return;
             if (answered) {

@@ -48,6 +48,14 @@ QString DeviceForPortNumber(const QString &portNumber, const QStringList &ports)
     return ports.at(n - 1);
 }
 
+int ComPortNumber(const QString &name)
+{
+    static const QRegularExpression comPort(QStringLiteral("^COM([1-9]|1[0-2])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = comPort.match(name);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
 RS232Port::RS232Port() = default;
 
 RS232Port::~RS232Port() = default;

@@ -14,6 +14,9 @@ QStringList OrderSerialDevices(QStringList devicePaths);
 // The device for "COM" followed by portNumber, or an empty text when the list has no such entry.
 QString DeviceForPortNumber(const QString &portNumber, const QStringList &ports);
 
+// n for "COM" n (any letter case, n = 1 to 12), 0 for anything else.
+int ComPortNumber(const QString &name);
+
 // The one serial port through which the program talks to the processor: a
 // local device or a serial device server, as the port list names it.
 // Reads never wait; every operation on a closed port fails quietly.

@@ -132,6 +132,50 @@ QString FileNameForUser(const QString &path)
 
 } // namespace
 
+bool WriteSettingsFile(const QString &path, const SettingsSnapshot &settings, bool keepOtherContent)
+{
+    // The old file's other content must survive, so one that cannot be read is not replaced.
+    std::optional<ProfileFileText> file = keepOtherContent ? LoadProfileFile(path) : ProfileFileText{};
+    if (!file)
+        return false;
+    ProfileText profile(std::move(file->text));
+    profile.SetValues(SettingsSection.toUtf8(), SettingsEntries(settings));
+    file->text = profile.Content();
+    return StoreProfileFile(path, *file);
+}
+
+QString SettingsFileRead::Message(const QString &path) const
+{
+    switch (outcome) {
+    case Outcome::Read:
+        return {};
+    case Outcome::Unreadable:
+        return QStringLiteral("无法读取配置文件：%1").arg(FileNameForUser(path));
+    case Outcome::WrongModel:
+        return QStringLiteral("您导入的文件不是") + QString::fromLatin1(ModelName) + QStringLiteral("的配置文件。");
+    case Outcome::BadValue:
+        break;
+    }
+    return QStringLiteral("导入的数据有错误！");
+}
+
+SettingsFileRead ReadSettingsFile(const QString &path)
+{
+    SettingsFileRead result;
+    // One read of the whole file, so the values checked are the values applied.
+    const std::optional<ProfileFileText> content = LoadProfileFile(path);
+    if (!content || !QFileInfo(path).isFile())
+        return result;
+    CheckedReader reader(ProfileText(content->text).SectionValues(SettingsSection.toUtf8()));
+    if (reader.Text("Type", "NULL") != ModelName) {
+        result.outcome = SettingsFileRead::Outcome::WrongModel;
+        return result;
+    }
+    result.settings = ReadSettings(reader);
+    result.outcome = reader.bad ? SettingsFileRead::Outcome::BadValue : SettingsFileRead::Outcome::Read;
+    return result;
+}
+
 bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapshot &settings)
 {
     QString path = BrowseSaveFile(state, owner);
@@ -141,16 +185,7 @@ bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapsho
         path += QLatin1String(".txt");
     state.SettingsPath = path;
     state.DefaultSection = SettingsSection;
-
-    // The old file's other content must survive, so one that cannot be read is not replaced.
-    std::optional<ProfileFileText> existing = LoadProfileFile(path);
-    bool saved = false;
-    if (existing) {
-        ProfileText profile(std::move(existing->text));
-        profile.SetValues(state.DefaultSection.toUtf8(), SettingsEntries(settings));
-        existing->text = profile.Content();
-        saved = StoreProfileFile(path, *existing);
-    }
+    const bool saved = WriteSettingsFile(path, settings, true);
     if (!saved)
         state.prompt.Critical(QStringLiteral("无法保存配置文件：%1").arg(FileNameForUser(path)));
     return saved;
@@ -163,23 +198,10 @@ std::optional<SettingsSnapshot> ImportSettingsFile(ProgramState &state, QWidget 
         return std::nullopt;
     state.SettingsPath = path;
     state.DefaultSection = SettingsSection;
-
-    // One read of the whole file, so the values checked are the values applied.
-    const std::optional<ProfileFileText> content = LoadProfileFile(path);
-    if (!content) {
-        state.prompt.Critical(QStringLiteral("无法读取配置文件：%1").arg(FileNameForUser(path)));
+    const SettingsFileRead read = ReadSettingsFile(path);
+    if (read.outcome != SettingsFileRead::Outcome::Read) {
+        state.prompt.Critical(read.Message(path));
         return std::nullopt;
     }
-    CheckedReader reader(ProfileText(content->text).SectionValues(state.DefaultSection.toUtf8()));
-    if (reader.Text("Type", "NULL") != ModelName) {
-        state.prompt.Critical(QStringLiteral("您导入的文件不是") + QString::fromLatin1(ModelName)
-                              + QStringLiteral("的配置文件。"));
-        return std::nullopt;
-    }
-    const SettingsSnapshot settings = ReadSettings(reader);
-    if (reader.bad) {
-        state.prompt.Critical(QStringLiteral("导入的数据有错误！"));
-        return std::nullopt;
-    }
-    return settings;
+    return read.settings;
 }

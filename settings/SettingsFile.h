@@ -2,10 +2,27 @@
 
 #include "SettingsSnapshot.h"
 
+#include <QString>
 #include <optional>
 
 class QWidget;
 struct ProgramState;
+
+// Writes the 212 keys into section "Main" of the file at path in one step (a
+// new file beside it, renamed over it). keepOtherContent keeps the rest of an
+// existing file byte for byte; without it the file holds the settings alone.
+bool WriteSettingsFile(const QString &path, const SettingsSnapshot &settings, bool keepOtherContent);
+
+// A settings file read with the import's checks: every value is checked before any is taken.
+struct SettingsFileRead
+{
+    enum class Outcome { Read, Unreadable, WrongModel, BadValue };
+    Outcome outcome = Outcome::Unreadable;
+    SettingsSnapshot settings;
+    // The message the user sees when it was not read.
+    QString Message(const QString &path) const;
+};
+SettingsFileRead ReadSettingsFile(const QString &path);
 
 // The settings file: section "Main" with 212 keys, the model key "Type" first.
 // Both procedures ask for the file over owner (the main window), set

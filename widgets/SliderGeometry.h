@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "ValueText.h"
 
 // Pixel and value arithmetic of C_ScrollBar, apart from the widget so it can be checked directly.
 
@@ -16,5 +16,3 @@ int ThumbRow(int maxValue, int value, float pixelsPerStep);
 // Value under pointer row y while dragging, clamped to 0..maxValue.
 int ValueAtRow(int maxValue, float pixelsPerStep, int y);
 
-// Text of the value box for value v; returns false where the type formats nothing.
-bool FormatValueTipText(int valueTipType, int value, QString *text);

@@ -7,6 +7,7 @@
 #include "SimulatorTerminal.h"
 
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,6 +21,7 @@ private slots:
     void readAndUploadThroughTheButtons();
     void saveAndImportRoundTrip();
     void refusedImportChangesNothing();
+    void toolBackupEqualsTheSaveAfterARead();
 };
 
 namespace {
@@ -135,6 +137,37 @@ void TestWindowTransfers::refusedImportChangesNothing()
     QCOMPARE(TableValues(w), before);
     QVERIFY(w.C_OptionEx2[1]->Value());
     QCOMPARE(w.C_ScrollBar7[0]->Value(), 10);
+}
+
+// quorinctl's backup of a unit is the file "保存" writes after "读取" of the same unit.
+void TestWindowTransfers::toolBackupEqualsTheSaveAfterARead()
+{
+    QTemporaryDir dir;
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    Preset(sim, ParamBlock::MicParam, 4, MicParams[8].address, 9);
+    Preset(sim, ParamBlock::EffectParam, 21, EffParams[4].address, 57);
+    Preset(sim, ParamBlock::ChannelMinimum, 0, 2, 44);
+    Preset(sim, ParamBlock::InputSource, 0, 0, 3);
+    Preset(sim, ParamBlock::MuteSwitch, 0, 0, 1);
+    {
+        EditorFixture f(MainFrm_Big, {sim.Path()});
+        MainFrm &w = *f.window;
+        QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+        QTest::mouseClick(w.C_Button1[0], Qt::LeftButton, {}, QPoint(30, 13));
+        f.prompt.fileAnswers.enqueue(dir.filePath(QStringLiteral("editor.txt")));
+        QTest::mouseClick(w.C_Button1[3], Qt::LeftButton, {}, QPoint(30, 13));
+        QVERIFY(f.prompt.Texts(QStringLiteral("warn")).isEmpty() && f.prompt.Texts(QStringLiteral("critical")).isEmpty());
+    }
+    QProcess tool;
+    tool.start(QStringLiteral(QUORINCTL), {QStringLiteral("backup"), sim.Path(), dir.filePath(QStringLiteral("tool.txt"))});
+    QTRY_VERIFY_WITH_TIMEOUT(tool.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(tool.exitCode(), 0);
+    QFile editor(dir.filePath(QStringLiteral("editor.txt"))), backup(dir.filePath(QStringLiteral("tool.txt")));
+    QVERIFY(editor.open(QIODevice::ReadOnly) && backup.open(QIODevice::ReadOnly));
+    const QByteArray saved = editor.readAll();
+    QVERIFY(saved.contains("\r\nVOL2.0=44\r\n") && saved.contains("\r\nINPUTSELECT=3\r\n"));
+    QCOMPARE(backup.readAll(), saved);
 }
 
 QTEST_MAIN(TestWindowTransfers)

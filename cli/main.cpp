@@ -1,0 +1,304 @@
+#include "PortEntry.h"
+#include "RS232Port.h"
+#include "Report.h"
+#include "SettingsFile.h"
+#include "UnitSession.h"
+#include "Venue.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+struct Command
+{
+    const char *name;
+    const char *usage;
+    const char *summary;
+};
+
+const Command Commands[] = {
+    {"probe", "probe [UNIT...]", "Which units answer the identification, with their model code; no unit: COM1 to COM12."},
+    {"backup", "backup UNIT FILE | backup --out DIR UNIT...",
+     "Reads every setting and writes it as a settings file, as the editor saves it after a read (DIR/NAME.txt)."},
+    {"restore", "restore FILE UNIT...",
+     "Checks the file as the editor's import does, uploads it, then reads back and compares (unless --no-verify)."},
+    {"verify", "verify FILE UNIT...", "Reads the units and lists every setting that differs from the file."},
+    {"diff", "diff A B", "Every setting that differs between A and B, each a settings file or a unit."},
+    {"get", "get UNIT NAME...", "Reads single settings by name, such as \"MUSIC3 57Hz\" or \"MIC max\"."},
+    {"set", "set UNIT NAME=VALUE...",
+     "Sets single settings as the editor's live edits do; VALUE is a raw number or as shown (\"+3dB\", \"AUX\")."},
+};
+
+const char *Description =
+    "Back up, restore, verify and compare QSV-416MZ processors, one or a whole venue at once.\n\n"
+    "A UNIT is a port entry: a device path, COM1 to COM12 as the editor counts the serial devices, "
+    "tcp://HOST:PORT or rfc2217://HOST:PORT. --units FILE stands for the units: one per line, \"NAME UNIT\" "
+    "or \"UNIT\". Several units run at once, each on its own line.\n\nCommands:\n%1\n"
+    "Exit status: 0 all well, 1 differences found, 2 bad usage, 3 a unit did not answer or was lost "
+    "(or Ctrl+C stopped it), 4 a file could not be read or written.";
+
+const Command *FindCommand(const QString &name)
+{
+    for (const Command &c : Commands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+int Usage(const QString &text)
+{
+    WriteErrorLine(QStringLiteral("quorinctl: ") + text);
+    return BadUsage;
+}
+
+std::optional<QList<Unit>> TakeUnits(const QStringList &entries, const QString &unitsFile, QString *error)
+{
+    QList<Unit> units;
+    if (!unitsFile.isEmpty()) {
+        const std::optional<QList<Unit>> listed = ReadUnitsFile(unitsFile, error);
+        if (!listed)
+            return std::nullopt;
+        units = *listed;
+    }
+    for (const QString &entry : entries)
+        units.append(UnitFromEntry(entry));
+    for (const Unit &unit : std::as_const(units)) {
+        if (ComPortNumber(unit.entry) == 0 && !ParsePortEntry(unit.entry, error))
+            return std::nullopt;
+    }
+    return units;
+}
+
+struct Options
+{
+    bool json = false;
+    bool verify = true;
+    QString unitsFile;
+    QString outDir;
+};
+
+// The settings file at path, or nothing with the reason told.
+std::optional<SettingsSnapshot> LoadFile(const QString &path)
+{
+    const SettingsFileRead read = ReadSettingsFile(path);
+    if (read.outcome == SettingsFileRead::Outcome::Read)
+        return read.settings;
+    WriteErrorLine(QStringLiteral("%1: %2").arg(path, read.Message(path)));
+    return std::nullopt;
+}
+
+void Compare(const SettingsSnapshot &expected, UnitSession &session, UnitResult &result)
+{
+    SettingsSnapshot held;
+    if (!session.Read(held))
+        return;
+    result.differences = CompareSettings(expected, held);
+    result.status = result.differences.isEmpty() ? AllWell : DifferencesFound;
+    result.result = result.differences.isEmpty() ? QStringLiteral("ok") : QStringLiteral("differs");
+}
+
+int Run(const QString &command, QStringList args, const Options &options)
+{
+    QString error;
+    const auto units = [&](const QStringList &entries) { return TakeUnits(entries, options.unitsFile, &error); };
+    QString firstSide = QStringLiteral("file"), secondSide = QStringLiteral("unit");
+    QList<UnitResult> results;
+
+    if (command == QLatin1String("probe")) {
+        const bool search = args.isEmpty() && options.unitsFile.isEmpty();
+        if (search)
+            for (int n = 1; n <= 12; ++n)
+                args << QStringLiteral("COM%1").arg(n);
+        const auto list = units(args);
+        if (!list)
+            return Usage(error);
+        results = RunUnits(*list, [](UnitSession &, UnitResult &r) { r.result = QStringLiteral("ok"); });
+        if (search) {
+            // Ports that do not exist are no news when searching.
+            results.erase(std::remove_if(results.begin(), results.end(), [](const UnitResult &r) {
+                return r.status != AllWell && r.message.startsWith(QLatin1String("cannot open"));
+            }), results.end());
+            if (results.isEmpty()) {
+                UnitResult none({QStringLiteral("COM1-COM12"), QString()});
+                none.status = UnitFailed;
+                none.result = QStringLiteral("failed");
+                none.message = QStringLiteral("no port could be opened");
+                results.append(none);
+            }
+        }
+    } else if (command == QLatin1String("backup")) {
+        if (options.outDir.isEmpty() && args.size() != 2 - (options.unitsFile.isEmpty() ? 0 : 2))
+            return Usage(QStringLiteral("backup UNIT FILE, or backup --out DIR UNIT..."));
+        const QString file = options.outDir.isEmpty() ? args.takeLast() : QString();
+        const auto list = units(args);
+        if (!list || list->isEmpty())
+            return Usage(list ? QStringLiteral("no unit given") : error);
+        if (!options.outDir.isEmpty() && !QDir().mkpath(options.outDir)) {
+            WriteErrorLine(QStringLiteral("quorinctl: cannot create %1").arg(options.outDir));
+            return FileFailed;
+        }
+        results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
+            SettingsSnapshot settings;
+            if (!session.Read(settings))
+                return;
+            r.file = file.isEmpty() ? QDir(options.outDir).filePath(r.unit.name + QStringLiteral(".txt")) : file;
+            const bool written = WriteSettingsFile(r.file, settings, false);
+            r.status = written ? AllWell : FileFailed;
+            r.result = written ? QStringLiteral("ok") : QStringLiteral("failed");
+            if (!written)
+                r.message = QStringLiteral("cannot write %1").arg(r.file);
+        });
+    } else if (command == QLatin1String("restore") || command == QLatin1String("verify")) {
+        if (args.isEmpty())
+            return Usage(command + QStringLiteral(" FILE UNIT..."));
+        const QString path = args.takeFirst();
+        const auto list = units(args);
+        if (!list || list->isEmpty())
+            return Usage(list ? QStringLiteral("no unit given") : error);
+        const std::optional<SettingsSnapshot> settings = LoadFile(path);
+        if (!settings)
+            return FileFailed;
+        const bool upload = command == QLatin1String("restore");
+        results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
+            r.file = path;
+            if (upload && !session.Upload(*settings))
+                return;
+            if (upload && !options.verify) {
+                r.result = QStringLiteral("ok");
+                return;
+            }
+            Compare(*settings, session, r);
+        });
+    } else if (command == QLatin1String("diff")) {
+        if (args.size() != 2 || !options.unitsFile.isEmpty())
+            return Usage(QStringLiteral("diff A B"));
+        firstSide = args[0];
+        secondSide = args[1];
+        SettingsSnapshot sides[2];
+        QList<Unit> toRead;
+        QList<int> unitSides;
+        for (int i = 0; i < 2; ++i) {
+            if (QFileInfo(args[i]).isFile()) {
+                const std::optional<SettingsSnapshot> file = LoadFile(args[i]);
+                if (!file)
+                    return FileFailed;
+                sides[i] = *file;
+                continue;
+            }
+            const auto list = TakeUnits({args[i]}, QString(), &error);
+            if (!list)
+                return Usage(error);
+            toRead.append(list->first());
+            unitSides.append(i);
+        }
+        const QList<UnitResult> reads = RunUnits(toRead, [](UnitSession &session, UnitResult &r) {
+            if (session.Read(r.settings))
+                r.result = QStringLiteral("ok");
+        });
+        if (RunStatus(reads) != AllWell) {
+            PrintReport(command, reads, options.json, firstSide, secondSide);
+            return RunStatus(reads);
+        }
+        for (int k = 0; k < reads.size(); ++k)
+            sides[unitSides[k]] = reads[k].settings;
+        UnitResult compared({QStringLiteral("diff"), args.join(QLatin1Char(' '))});
+        for (const UnitResult &r : reads)
+            compared.seconds = std::max(compared.seconds, r.seconds);
+        compared.differences = CompareSettings(sides[0], sides[1]);
+        compared.status = compared.differences.isEmpty() ? AllWell : DifferencesFound;
+        compared.result = compared.differences.isEmpty() ? QStringLiteral("same") : QStringLiteral("differs");
+        results.append(compared);
+    } else if (command == QLatin1String("get") || command == QLatin1String("set")) {
+        const bool set = command == QLatin1String("set");
+        QStringList entries;
+        if (options.unitsFile.isEmpty() && !args.isEmpty())
+            entries << args.takeFirst();
+        if (args.isEmpty())
+            return Usage(set ? QStringLiteral("set UNIT NAME=VALUE...") : QStringLiteral("get UNIT NAME..."));
+        // Every name and value is checked before anything is sent.
+        QList<std::pair<const NamedSetting *, quint8>> wanted;
+        for (const QString &arg : std::as_const(args)) {
+            const qsizetype equals = arg.lastIndexOf(QLatin1Char('='));
+            if (set && equals < 0)
+                return Usage(QStringLiteral("\"%1\": NAME=VALUE expected").arg(arg));
+            const QString name = set ? arg.left(equals) : arg;
+            const NamedSetting *setting = FindNamedSetting(name);
+            if (!setting)
+                return Usage(QStringLiteral("no setting is named \"%1\"").arg(name));
+            std::optional<quint8> value = quint8(0);
+            if (set)
+                value = setting->Parse(arg.mid(equals + 1));
+            if (!value)
+                return Usage(QStringLiteral("\"%1\" is no value of %2 (0 to %3, or as shown, such as \"%4\")")
+                                 .arg(arg.mid(equals + 1), setting->Name()).arg(setting->Highest())
+                                 .arg(setting->Shown(quint8(setting->Highest()))));
+            wanted.append({setting, *value});
+        }
+        const auto list = units(entries);
+        if (!list || list->isEmpty())
+            return Usage(list ? QStringLiteral("no unit given") : error);
+        results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
+            for (auto [setting, value] : wanted) {
+                if (set ? !session.Set(*setting, value) : !session.Get(*setting, value))
+                    return;
+                r.values.append({setting, value});
+            }
+            r.result = QStringLiteral("ok");
+        });
+    } else {
+        return Usage(QStringLiteral("unknown command \"%1\"; see quorinctl --help").arg(command));
+    }
+    PrintReport(command, results, options.json, firstSide, secondSide);
+    return RunStatus(results);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quorinctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
+
+    QString commandList;
+    for (const Command &c : Commands)
+        commandList += QStringLiteral("  %1\n      %2\n").arg(QLatin1String(c.usage), QLatin1String(c.summary));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(Description).arg(commandList));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON document with every result."));
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"), QStringLiteral("restore: skip the read-back."));
+    const QCommandLineOption unitsFile(QStringLiteral("units"), QStringLiteral("Take the units from FILE."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption outDir(QStringLiteral("out"), QStringLiteral("backup: one file per unit, DIR/NAME.txt."),
+                                    QStringLiteral("DIR"));
+    parser.addOptions({json, noVerify, unitsFile, outDir});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do; see the list above."));
+    parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's units, files, names."),
+                                 QStringLiteral("[arguments...]"));
+    if (!parser.parse(app.arguments()))
+        return Usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(AllWell);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+
+    QStringList args = parser.positionalArguments();
+    if (args.isEmpty())
+        return Usage(QStringLiteral("no command given; see quorinctl --help"));
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("help")) {
+        const Command *c = args.isEmpty() ? nullptr : FindCommand(args.first());
+        if (!c)
+            parser.showHelp(args.isEmpty() ? AllWell : BadUsage);
+        std::printf("quorinctl %s\n  %s\n", c->usage, c->summary);
+        return AllWell;
+    }
+    const Options options{parser.isSet(json), !parser.isSet(noVerify), parser.value(unitsFile), parser.value(outDir)};
+    return Run(command, args, options);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// How a value is shown to the user, by the format number of its parameter: the
+// slider's value box in the editor, and the command-line tool's listings.
+// Returns false where the format shows nothing.
+bool FormatValueTipText(int valueTipType, int value, QString *text);
+
+// The power-on mode of channel 0 (MUS), 1 (MIC) or 2 (KTV) as the limits panel
+// shows it: MUS1..MUS6, MIC1..MIC6, KTV1..KTV4 then EFF1..EFF4.
+QString ChannelModeName(int channel, int value);
