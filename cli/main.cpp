@@ -131,7 +131,7 @@ int Run(const QString &command, QStringList args, const Options &options)
             }
         }
     } else if (command == QLatin1String("backup")) {
-        if (options.outDir.isEmpty() && args.size() != 2 - (options.unitsFile.isEmpty() ? 0 : 2))
+        if (options.outDir.isEmpty() && (args.size() != 2 || !options.unitsFile.isEmpty()))
             return Usage(QStringLiteral("backup UNIT FILE, or backup --out DIR UNIT..."));
         const QString file = options.outDir.isEmpty() ? args.takeLast() : QString();
         const auto list = units(args);
