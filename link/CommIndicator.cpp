@@ -1,8 +1,12 @@
 #include "CommIndicator.h"
 
+#include "CommLog.h"
 #include "ProgramState.h"
+#include "UserPrompt.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
@@ -17,6 +21,8 @@ CommIndicator::CommIndicator(ProgramState &state, QWidget *parent)
     setWindowTitle(QStringLiteral("通信指示器  双击清空显示  可拉长或宽"));
     text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     text1->viewport()->installEventFilter(this);
+    text1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(text1, &QWidget::customContextMenuRequested, this, &CommIndicator::ShowMenu);
     resize(420, 360);
 
     state.LogWindowOpen = true;
@@ -57,4 +63,25 @@ bool CommIndicator::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void CommIndicator::ShowMenu(const QPoint &pos)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("复制"), text1, &QPlainTextEdit::copy)->setEnabled(text1->textCursor().hasSelection());
+    menu.addAction(QStringLiteral("全选"), text1, &QPlainTextEdit::selectAll);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("保存到文件..."), this, &CommIndicator::SaveToFile);
+    menu.exec(text1->viewport()->mapToGlobal(pos));
+}
+
+void CommIndicator::SaveToFile()
+{
+    const QString text = text1->toPlainText();
+    QString path = state.prompt.SaveFileName(this, QStringLiteral("保存通信记录"), QDir::homePath(),
+                                             QStringLiteral("文本文件 (*.txt)"));
+    if (path.isEmpty())
+        return;
+    if (!SaveLogText(path, text))
+        state.prompt.Critical(QStringLiteral("无法保存通信记录：%1").arg(QDir::toNativeSeparators(path)));
 }

@@ -19,12 +19,16 @@ public:
     QTimer &Timer1() { return timer1; }
 
     void Timer1_Timer();
+    // Asks for a file and keeps the text shown there (the context menu's last entry).
+    void SaveToFile();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void ShowMenu(const QPoint &pos);
+
     ProgramState &state;
     QPlainTextEdit *text1;
     QTimer timer1;

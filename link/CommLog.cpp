@@ -2,6 +2,8 @@
 
 #include "ProgramState.h"
 
+#include <QSaveFile>
+
 namespace {
 
 QString Hex(quint8 byte)
@@ -39,4 +41,12 @@ void LogReceivedByte(ProgramState &state, quint8 byte)
     if (!state.LogWindowOpen)
         return;
     AppendLine(state, QStringLiteral("接收: ") + Hex(byte));
+}
+
+bool SaveLogText(const QString &path, const QString &text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(lines.toUtf8()) >= 0 && file.commit();
 }

@@ -4,6 +4,7 @@
 #include "ScriptedPrompt.h"
 
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestCommLog : public QObject
@@ -15,6 +16,7 @@ private slots:
     void refreshFollowsTheLog();
     void clearingByDoubleClickAndByLength();
     void reopeningShowsOldText();
+    void savedLogEqualsTheWindowsText();
 };
 
 void TestCommLog::linesOnlyWhileWindowOpen()
@@ -97,6 +99,30 @@ void TestCommLog::reopeningShowsOldText()
     window = std::make_unique<CommIndicator>(state);
     window->Timer1_Timer();
     QCOMPARE(window->Text1()->toPlainText(), QStringLiteral("\n接收: 10"));
+}
+
+void TestCommLog::savedLogEqualsTheWindowsText()
+{
+    QTemporaryDir dir;
+    ScriptedPrompt prompt;
+    ProgramState state(prompt);
+    CommIndicator window(state);
+    const quint8 frame[6] = {0xCD, 0x02, 0x00, 0x01, 0x03, 0x0C};
+    LogSentFrame(state, frame);
+    LogReceivedByte(state, 0x33);
+    window.Timer1_Timer();
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    prompt.fileAnswers.enqueue(path);
+    window.SaveToFile();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    QCOMPARE(saved, QStringLiteral("\r\n发送: CD,02,00,01,03,0C\r\n接收: 33").toUtf8());
+    QCOMPARE(QString::fromUtf8(saved).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), window.Text1()->toPlainText());
+
+    prompt.fileAnswers.enqueue(dir.filePath(QStringLiteral("no/such/folder/log.txt")));
+    window.SaveToFile();
+    QCOMPARE(prompt.Texts(QStringLiteral("critical")).size(), 1);
 }
 
 QTEST_MAIN(TestCommLog)
