@@ -87,7 +87,8 @@ bool MainFrm::OnBackground(const QPoint &pos) const
 
 void MainFrm::mousePressEvent(QMouseEvent *event)
 {
-    if (!OnBackground(event->position().toPoint()))
+    // Only the left button moves the window; the right one opens the background menu.
+    if (event->button() != Qt::LeftButton || !OnBackground(event->position().toPoint()))
         return;
     const QPoint global = event->globalPosition().toPoint();
     DragLastX = global.x();

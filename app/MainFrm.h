@@ -8,13 +8,16 @@
 #include "LimitsPanel.h"
 #include "Main.h"
 #include "MainFrmLayout.h"
+#include "NamedSettings.h"
 #include "ParameterModel.h"
+#include "SettingsSnapshot.h"
 
 #include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class C_Button;
 class C_ComboBox;
@@ -24,6 +27,7 @@ class C_OptionEx;
 class C_ProgressBar;
 class C_ScrollBar;
 class CommIndicator;
+class CompareWindow;
 class QFrame;
 class QLabel;
 struct ProgramState;
@@ -130,6 +134,17 @@ public:
     void ImportSettingsFile();
     void SaveSettingsFile();
 
+    // Everything a settings file holds, from the tables and the widgets, and back.
+    SettingsSnapshot CurrentSettings();
+    void ApplySettings(const SettingsSnapshot &settings);
+
+    // The background menu's work: comparisons that change nothing by themselves,
+    // and "上传" followed by a read-back.
+    void CompareWithUnit();
+    void CompareWithFile();
+    void UploadAndVerify();
+    CompareWindow *Comparison() const;
+
     // What the bulk transfers reach in the editor.
     QList<TableSlot> AllTableSlots() override;
     quint8 SwitchValue(ParamBlock block) override;
@@ -149,6 +164,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -187,4 +203,10 @@ private:
     bool isDragging = false;
 
     QPointer<CommIndicator> logWindow;
+    QPointer<CompareWindow> compareWindow;
+
+    std::optional<SettingsSnapshot> ReadUnitSettings();
+    void ShowComparison(const QList<SettingDifference> &differences, bool withUnit, const QString &agreement);
+    void TakeCompared(const QList<SettingDifference> &taken);
+    void SendCompared(const QList<SettingDifference> &sent);
 };

@@ -62,26 +62,35 @@ void MainFrm::UploadAllToDevice()
 void MainFrm::ImportSettingsFile()
 {
     const std::optional<SettingsSnapshot> file = ::ImportSettingsFile(state, this);
-    if (!file)
-        return;
-    CopyValues(Model.MusicPresetTable, file->music);
-    CopyValues(Model.MicPresetTable, file->mic);
-    CopyValues(Model.KtvProgramTable, file->ktv);
-    CopyValues(Model.EffProgramTable, file->eff);
-    ShowPresetValues();
-    ApplyInputSource(file->inputSelect == SettingsSnapshot::NoInputSource ? 3 : quint8(file->inputSelect));
-    ApplySwitch(ParamBlock::ExciterSwitch, file->exciter);
-    ApplySwitch(ParamBlock::MuteSwitch, file->mute);
-    ApplySwitch(ParamBlock::LockSwitch, file->lock);
-    // The file's values were checked before any was applied, so the panel takes them all.
-    for (int c = 0; c < SettingsSnapshot::Channels; ++c) {
-        ApplyLimit(ParamBlock::ChannelMinimum, c, quint8(file->vol[3 * c]));
-        ApplyLimit(ParamBlock::ChannelMaximum, c, quint8(file->vol[3 * c + 1]));
-        ApplyLimit(ParamBlock::ChannelMode, c, quint8(file->vol[3 * c + 2]));
-    }
+    if (file)
+        ApplySettings(*file);
 }
 
 void MainFrm::SaveSettingsFile()
+{
+    ::SaveSettingsFile(state, this, CurrentSettings());
+}
+
+void MainFrm::ApplySettings(const SettingsSnapshot &settings)
+{
+    CopyValues(Model.MusicPresetTable, settings.music);
+    CopyValues(Model.MicPresetTable, settings.mic);
+    CopyValues(Model.KtvProgramTable, settings.ktv);
+    CopyValues(Model.EffProgramTable, settings.eff);
+    ShowPresetValues();
+    ApplyInputSource(settings.inputSelect == SettingsSnapshot::NoInputSource ? 3 : quint8(settings.inputSelect));
+    ApplySwitch(ParamBlock::ExciterSwitch, settings.exciter);
+    ApplySwitch(ParamBlock::MuteSwitch, settings.mute);
+    ApplySwitch(ParamBlock::LockSwitch, settings.lock);
+    // The values were checked before any was applied, so the panel takes them all.
+    for (int c = 0; c < SettingsSnapshot::Channels; ++c) {
+        ApplyLimit(ParamBlock::ChannelMinimum, c, quint8(settings.vol[3 * c]));
+        ApplyLimit(ParamBlock::ChannelMaximum, c, quint8(settings.vol[3 * c + 1]));
+        ApplyLimit(ParamBlock::ChannelMode, c, quint8(settings.vol[3 * c + 2]));
+    }
+}
+
+SettingsSnapshot MainFrm::CurrentSettings()
 {
     SettingsSnapshot settings;
     CopyValues(settings.music, Model.MusicPresetTable);
@@ -95,7 +104,7 @@ void MainFrm::SaveSettingsFile()
     settings.lock = SwitchValue(ParamBlock::LockSwitch) != 0;
     for (int i = 0; i < SettingsSnapshot::LimitCells; ++i)
         settings.vol[i] = Limits->SpinValue(i);
-    ::SaveSettingsFile(state, this, settings);
+    return settings;
 }
 
 QList<BulkEditor::TableSlot> MainFrm::AllTableSlots()

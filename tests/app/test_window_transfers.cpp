@@ -4,9 +4,12 @@
 #include "C_FlagBar.h"
 #include "C_OptionEx.h"
 #include "C_ProgressBar.h"
+#include "CompareWindow.h"
 #include "SimulatorTerminal.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QTreeWidget>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +25,7 @@ private slots:
     void saveAndImportRoundTrip();
     void refusedImportChangesNothing();
     void toolBackupEqualsTheSaveAfterARead();
+    void compareWithTheUnitAndUploadWithVerification();
 };
 
 namespace {
@@ -168,6 +172,62 @@ void TestWindowTransfers::toolBackupEqualsTheSaveAfterARead()
     const QByteArray saved = editor.readAll();
     QVERIFY(saved.contains("\r\nVOL2.0=44\r\n") && saved.contains("\r\nINPUTSELECT=3\r\n"));
     QCOMPARE(backup.readAll(), saved);
+}
+
+void TestWindowTransfers::compareWithTheUnitAndUploadWithVerification()
+{
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    EditorFixture f(MainFrm_Big, {sim.Path()});
+    MainFrm &w = *f.window;
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+
+    // Behind the editor's back.
+    Preset(sim, ParamBlock::MusicParam, 2, 0, 13);
+    Preset(sim, ParamBlock::ChannelMaximum, 0, 1, 66);
+    const qsizetype before = sim.Received().size();
+    w.CompareWithUnit();
+    CompareWindow *compare = w.Comparison();
+    QVERIFY(compare && compare->isVisible());
+    QCOMPARE(compare->Differences().size(), 2);
+    QCOMPARE(compare->Differences()[0].setting->Name(), QStringLiteral("MUSIC3 57Hz"));
+    QCOMPARE(compare->Differences()[1].setting->Name(), QStringLiteral("MIC max"));
+    QCOMPARE(compare->List()->topLevelItem(0)->text(2), QStringLiteral("+3dB (13)"));
+    QCOMPARE(compare->Summary()->text(), QStringLiteral("2 项不同"));
+    const QByteArray read = sim.Received().mid(before);
+    QCOMPARE(read.size(), 211 * 6);
+    for (qsizetype i = 0; i < read.size(); i += 6)
+        QCOMPARE(quint8(read[i + 1]), GetOp);  // the comparison changes nothing on the unit
+
+    compare->TakeAll();
+    QCOMPARE(w.Model.MusicPresetTable[2][0].value, quint8(13));
+    QCOMPARE(w.Limits->SpinValue(4), 66);
+    QCOMPARE(compare->Summary()->text(), QStringLiteral("一致"));
+
+    w.Model.EffProgramTable[0][7].value = 33;
+    w.CompareWithUnit();
+    QCOMPARE(compare->Differences().size(), 1);
+    compare->SendAll();
+    QCOMPARE(sim.Received().right(6), QByteArray::fromHex("cd020214b521"));
+    QCOMPARE(sim.Processor().Value(ParamBlock::EffectParam, 20, EffParams[7].address), quint8(33));
+
+    w.Model.MicPresetTable[1][2].value = 4;
+    w.UploadAndVerify();
+    QCOMPARE(sim.Processor().Value(ParamBlock::MicParam, 1, MicParams[2].address), quint8(4));
+    QVERIFY(compare->Differences().isEmpty());
+    QVERIFY(compare->Summary()->text().startsWith(QStringLiteral("一致")));
+    QVERIFY(w.isEnabled());
+    QVERIFY(f.prompt.shown.isEmpty());
+
+    // A right-button press on the background opens the menu, never a drag.
+    QPoint background;
+    for (int y = 0; y < w.height() && background.isNull(); y += 3)
+        for (int x = 0; x < w.width() && background.isNull(); x += 3)
+            if (!w.childAt(x, y))
+                background = QPoint(x, y);
+    QTest::mousePress(&w, Qt::RightButton, {}, background);
+    QVERIFY(!w.IsDragging());
+    QTest::mouseRelease(&w, Qt::RightButton, {}, background);
 }
 
 QTEST_MAIN(TestWindowTransfers)

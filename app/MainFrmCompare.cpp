@@ -1,0 +1,127 @@
+#include "MainFrm.h"
+
+#include "CompareWindow.h"
+#include "ProgramState.h"
+#include "SettingCommand.h"
+#include "SettingsFile.h"
+#include "SnapshotTransfer.h"
+#include "UserFormValue.h"
+#include "UserPrompt.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+
+namespace {
+
+// A read into a snapshot that keeps the window disabled meanwhile, as a read into the editor does.
+class WindowedSnapshot : public SnapshotBulkEditor
+{
+public:
+    WindowedSnapshot(SettingsSnapshot &settings, BulkEditor &window) : SnapshotBulkEditor(settings), window(window) {}
+    void SetWindowEnabled(bool enabled) override { window.SetWindowEnabled(enabled); }
+
+private:
+    BulkEditor &window;
+};
+
+} // namespace
+
+void MainFrm::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!OnBackground(event->pos()))
+        return;
+    isDragging = false;
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("与机器比较"), this, &MainFrm::CompareWithUnit);
+    menu.addAction(QStringLiteral("与文件比较..."), this, &MainFrm::CompareWithFile);
+    menu.addAction(QStringLiteral("上传并校验"), this, &MainFrm::UploadAndVerify);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("通信指示器"), this, &MainFrm::ShowLogWindow)->setShortcut(QKeySequence(Qt::Key_W));
+    menu.exec(event->globalPos());
+    // The menu took the button's release: no drag may outlive it.
+    isDragging = false;
+}
+
+std::optional<SettingsSnapshot> MainFrm::ReadUnitSettings()
+{
+    SettingsSnapshot unit;
+    WindowedSnapshot reader(unit, *this);
+    Commands.ProgressTotal = ReadAllFrameCount;
+    const bool wasConnected = Commands.IsConnected;
+    ::ReadAllFromDevice(Commands, reader, state.prompt);
+    if (!wasConnected || !Commands.IsConnected || Commands.ProgressCount != ReadAllFrameCount)
+        return std::nullopt;
+    return unit;
+}
+
+void MainFrm::ShowComparison(const QList<SettingDifference> &differences, bool withUnit, const QString &agreement)
+{
+    if (!compareWindow) {
+        compareWindow = new CompareWindow(this);
+        compareWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(compareWindow, &CompareWindow::TakeValues, this, &MainFrm::TakeCompared);
+        connect(compareWindow, &CompareWindow::SendEditorValues, this, &MainFrm::SendCompared);
+    }
+    compareWindow->Show(differences, withUnit ? QStringLiteral("机器") : QStringLiteral("文件"), withUnit, agreement);
+}
+
+void MainFrm::CompareWithUnit()
+{
+    const std::optional<SettingsSnapshot> unit = ReadUnitSettings();
+    if (unit)
+        ShowComparison(CompareSettings(CurrentSettings(), *unit), true, QStringLiteral("一致"));
+}
+
+void MainFrm::CompareWithFile()
+{
+    const QString path = BrowseOpenFile(state, this);
+    if (path.isEmpty())
+        return;
+    const SettingsFileRead file = ReadSettingsFile(path);
+    if (file.outcome != SettingsFileRead::Outcome::Read) {
+        state.prompt.Critical(file.Message(path));
+        return;
+    }
+    ShowComparison(CompareSettings(CurrentSettings(), file.settings), false, QStringLiteral("一致"));
+}
+
+void MainFrm::UploadAndVerify()
+{
+    if (!Commands.IsConnected) {
+        UploadAllToDevice();  // says that there is no connection
+        return;
+    }
+    UploadAllToDevice();
+    if (!Commands.IsConnected || Commands.ProgressCount != UploadAllFrameCount)
+        return;
+    const std::optional<SettingsSnapshot> unit = ReadUnitSettings();
+    if (unit)
+        ShowComparison(CompareSettings(CurrentSettings(), *unit), true, QStringLiteral("一致：机器已收到全部设置"));
+}
+
+void MainFrm::TakeCompared(const QList<SettingDifference> &taken)
+{
+    SettingsSnapshot settings = CurrentSettings();
+    for (const SettingDifference &d : taken)
+        d.setting->SetValue(settings, d.second);
+    ApplySettings(settings);
+}
+
+// Sent as the live edits send them, with the window disabled as a list choice disables it.
+void MainFrm::SendCompared(const QList<SettingDifference> &sent)
+{
+    if (!Commands.IsConnected) {
+        state.prompt.Warn(QStringLiteral("还没有连接到目标机。"));
+        return;
+    }
+    SetWindowEnabled(false);
+    for (const SettingDifference &d : sent)
+        if (!SendSet(d.setting->Block(), d.setting->Selector(), d.setting->Address(), d.first))
+            break;
+    SetWindowEnabled(true);
+}
+
+CompareWindow *MainFrm::Comparison() const
+{
+    return compareWindow;
+}
