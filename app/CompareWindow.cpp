@@ -27,6 +27,7 @@ CompareWindow::CompareWindow(QWidget *parent)
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list->header()->setMinimumSectionSize(110);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(takeSelected);
     buttons->addWidget(takeAll);
