@@ -33,6 +33,7 @@ MainFrm::MainFrm(ProgramState &state, const LayoutGeometry &geometry, const Scre
     ConnectHandlers();
     ConnectLink();
     Form_Load();
+    SetUpUndo();
 }
 
 MainFrm::~MainFrm()

@@ -4,6 +4,7 @@
 #include "CommandFrame.h"
 #include "CommandLayer.h"
 #include "ConnectionManager.h"
+#include "EditHistory.h"
 #include "LayoutGeometry.h"
 #include "LimitsPanel.h"
 #include "Main.h"
@@ -145,6 +146,13 @@ public:
     void UploadAndVerify();
     CompareWindow *Comparison() const;
 
+    // Undo and redo of the user's changes (Ctrl+Z; Ctrl+Y, Ctrl+Shift+Z). Connected,
+    // a restored state goes to the unit as the live edits send it.
+    EditHistory History;
+    EditorState CaptureState();
+    void Undo();
+    void Redo();
+
     // What the bulk transfers reach in the editor.
     QList<TableSlot> AllTableSlots() override;
     quint8 SwitchValue(ParamBlock block) override;
@@ -165,6 +173,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -204,6 +213,10 @@ private:
 
     QPointer<CommIndicator> logWindow;
     QPointer<CompareWindow> compareWindow;
+
+    void SetUpUndo();
+    void RestoreState(const EditorState &target);
+    bool restoring = false;
 
     std::optional<SettingsSnapshot> ReadUnitSettings();
     void ShowComparison(const QList<SettingDifference> &differences, bool withUnit, const QString &agreement);

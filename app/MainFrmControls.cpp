@@ -198,5 +198,10 @@ void MainFrm::ConnectLink()
     Commands.OnKeyReset = [this] { ShowKey(5); };
     Commands.OnProgress = [this](int percent) { C_ProgressBar1->SetValue(quint8(percent)); };
     Commands.OnStatus = [this](const QString &text) { Label4->setText(text); };
-    Connection.SendEditorState = [this] { SendEditorState(); };
+    // What connecting brings back from the unit is no step of the user's.
+    Connection.SendEditorState = [this] {
+        History.Mark(CaptureState());
+        SendEditorState();
+        History.Rebase(CaptureState());
+    };
 }

@@ -26,6 +26,7 @@ private slots:
     void refusedImportChangesNothing();
     void toolBackupEqualsTheSaveAfterARead();
     void compareWithTheUnitAndUploadWithVerification();
+    void undoAndRedoSendWhatTheyRestore();
 };
 
 namespace {
@@ -228,6 +229,57 @@ void TestWindowTransfers::compareWithTheUnitAndUploadWithVerification()
     QTest::mousePress(&w, Qt::RightButton, {}, background);
     QVERIFY(!w.IsDragging());
     QTest::mouseRelease(&w, Qt::RightButton, {}, background);
+}
+
+void TestWindowTransfers::undoAndRedoSendWhatTheyRestore()
+{
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    EditorFixture f(MainFrm_Big, {sim.Path()});
+    MainFrm &w = *f.window;
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    // A drag of many values is one step, and undoing it sends the old value once.
+    DragSlider(w.C_ScrollBar7[0], 16);
+    DragSlider(w.C_ScrollBar7[1], 4);
+    QCOMPARE(w.Model.MusicPresetTable[0][0].value, quint8(16));
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.Model.MusicPresetTable[0][1].value, quint8(10));
+    QCOMPARE(w.Model.MusicPresetTable[0][0].value, quint8(16));
+    qsizetype before = sim.Received().size();
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.Model.MusicPresetTable[0][0].value, quint8(10));
+    QCOMPARE(w.C_ScrollBar7[0]->Value(), 10);
+    QCOMPARE(sim.Received().mid(before), QByteArray::fromHex("cd020000000a"));
+    before = sim.Received().size();
+    QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.Model.MusicPresetTable[0][0].value, quint8(16));
+    QCOMPARE(sim.Received().mid(before), QByteArray::fromHex("cd0200000010"));
+
+    // A list choice, undone as a click on the old entry would do.
+    ChooseListEntry(w.C_ComboBox2, 3);
+    QCOMPARE(w.Model.CurrentMicPreset, 3);
+    w.Undo();
+    QCOMPARE(w.Model.CurrentMicPreset, 0);
+    QCOMPARE(w.C_ComboBox2->TopIndex(), 0);
+
+    // A bulk read restores the whole state it replaced, on the unit as well.
+    Preset(sim, ParamBlock::EffectParam, 21, EffParams[2].address, 77);
+    Preset(sim, ParamBlock::ChannelMinimum, 0, 0, 25);
+    const EditorState beforeRead = w.CaptureState();
+    QTest::mouseClick(w.C_Button1[0], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(w.Model.EffProgramTable[1][2].value, quint8(77));
+    w.Undo();
+    QVERIFY(w.CaptureState() == beforeRead);
+    QCOMPARE(sim.Processor().Value(ParamBlock::EffectParam, 21, EffParams[2].address), beforeRead.settings.eff[1][2]);
+    QCOMPARE(sim.Processor().Value(ParamBlock::ChannelMinimum, 0, 0), quint8(beforeRead.settings.vol[0]));
+    w.Redo();
+    QCOMPARE(w.Model.EffProgramTable[1][2].value, quint8(77));
+    QCOMPARE(w.Limits->SpinValue(0), 25);
+    QVERIFY(w.isEnabled());
+    QVERIFY(f.prompt.Texts(QStringLiteral("warn")).isEmpty());
 }
 
 QTEST_MAIN(TestWindowTransfers)

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "SettingsSnapshot.h"
+
+#include <QList>
+#include <optional>
+
+// What one undo step restores: every stored setting, the memories the lists
+// show and the channel volumes. The music key is no stored setting.
+struct EditorState
+{
+    SettingsSnapshot settings;
+    int lists[3] = {};    // music preset, microphone preset, effect list index
+    int volumes[3] = {};  // MUS, MIC, KTV
+
+    friend bool operator==(const EditorState &a, const EditorState &b)
+    {
+        return a.settings == b.settings && std::equal(a.lists, a.lists + 3, b.lists)
+            && std::equal(a.volumes, a.volumes + 3, b.volumes);
+    }
+    friend bool operator!=(const EditorState &a, const EditorState &b) { return !(a == b); }
+};
+
+// Undo and redo as whole states. A step opens with the state before the user's
+// action and closes at the next one: whatever changed in between, however many
+// values a drag sent, is one step.
+class EditHistory
+{
+public:
+    // Closes the open step (kept when it changed something) and opens the next at now.
+    void Mark(const EditorState &now);
+    // Opens the next step at now without keeping what changed: changes the user did not make.
+    void Rebase(const EditorState &now) { open = now; }
+
+    bool CanUndo() const { return !undo.isEmpty(); }
+    bool CanRedo() const { return !redo.isEmpty(); }
+    // The state to restore, or nothing; now goes onto the other list.
+    std::optional<EditorState> Undo(const EditorState &now);
+    std::optional<EditorState> Redo(const EditorState &now);
+
+private:
+    std::optional<EditorState> open;
+    QList<EditorState> undo;
+    QList<EditorState> redo;
+};
