@@ -32,6 +32,14 @@ void MainFrm::contextMenuEvent(QContextMenuEvent *event)
         return;
     isDragging = false;
     QMenu menu(this);
+    QAction *undo = menu.addAction(QStringLiteral("撤销"), this, &MainFrm::Undo);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    // The right press has already closed the step before it.
+    undo->setEnabled(History.CanUndo());
+    QAction *redo = menu.addAction(QStringLiteral("重做"), this, &MainFrm::Redo);
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    redo->setEnabled(History.CanRedo());
+    menu.addSeparator();
     menu.addAction(QStringLiteral("与机器比较"), this, &MainFrm::CompareWithUnit);
     menu.addAction(QStringLiteral("与文件比较..."), this, &MainFrm::CompareWithFile);
     menu.addAction(QStringLiteral("上传并校验"), this, &MainFrm::UploadAndVerify);
