@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <array>
 #include <optional>
 
 // How the simulated processor behaves; the same options drive tests, demos and benchmarks.
@@ -16,6 +17,9 @@ struct SimOptions
     bool lineTime = false;        // each byte received and sent costs 10/9600 s
     bool logFrames = false;       // each frame received to stderr
     QString device;               // serve this device instead of a new pseudo-terminal
+    // An upload frame (block, selector, address) acknowledged but not stored, as a faulty unit
+    // would: for tests of the verification. Sets still store.
+    std::optional<std::array<quint8, 3>> ignoredUpload;
 };
 
 // Reads the command line options (without the program name). On a bad option

@@ -123,7 +123,8 @@ QByteArray SimulatedProcessor::Answer(const CommandFrame &frame)
     }
     case SetOp:
     case UploadOp:
-        Store(block, selector, address, value);
+        if (op != UploadOp || options.ignoredUpload != std::array<quint8, 3>{block, selector, address})
+            Store(block, selector, address, value);
         if (op == SetOp && block == Block(ParamBlock::MusicKey))
             return QByteArray(1, char(options.keyAnswer));
         return ack;

@@ -220,6 +220,19 @@ void TestWindowTransfers::compareWithTheUnitAndUploadWithVerification()
     QVERIFY(w.isEnabled());
     QVERIFY(f.prompt.shown.isEmpty());
 
+    // A unit that keeps one value of the upload wrong: that one value is reported.
+    SimOptions faulty;
+    faulty.ignoredUpload = std::array<quint8, 3>{quint8(ParamBlock::MicParam), 1, MicParams[2].address};
+    SimulatorTerminal stubborn(faulty);
+    QVERIFY(stubborn.Open());
+    w.Commands.IsConnected = false;
+    w.State().port.SetPortList(QStringList{stubborn.Path()});
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+    w.UploadAndVerify();
+    QCOMPARE(compare->Differences().size(), 1);
+    QCOMPARE(compare->Differences()[0].setting->Name(), QStringLiteral("MIC2 400Hz"));
+    QCOMPARE(compare->Differences()[0].first, quint8(4));
+
     // A right-button press on the background opens the menu, never a drag.
     QPoint background;
     for (int y = 0; y < w.height() && background.isNull(); y += 3)
