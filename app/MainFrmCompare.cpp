@@ -107,12 +107,15 @@ void MainFrm::UploadAndVerify()
         ShowComparison(CompareSettings(CurrentSettings(), *unit), true, QStringLiteral("一致：机器已收到全部设置"));
 }
 
+// Its own undo step: the press that asked for it was in the compare window.
 void MainFrm::TakeCompared(const QList<SettingDifference> &taken)
 {
+    History.Mark(CaptureState());
     SettingsSnapshot settings = CurrentSettings();
     for (const SettingDifference &d : taken)
         d.setting->SetValue(settings, d.second);
     ApplySettings(settings);
+    History.Mark(CaptureState());
 }
 
 // Sent as the live edits send them, with the window disabled as a list choice disables it.

@@ -204,6 +204,10 @@ void TestWindowTransfers::compareWithTheUnitAndUploadWithVerification()
     QCOMPARE(w.Model.MusicPresetTable[2][0].value, quint8(13));
     QCOMPARE(w.Limits->SpinValue(4), 66);
     QCOMPARE(compare->Summary()->text(), QStringLiteral("一致"));
+    w.Undo();
+    QCOMPARE(w.Model.MusicPresetTable[2][0].value, quint8(10));
+    w.Redo();
+    QCOMPARE(w.Model.MusicPresetTable[2][0].value, quint8(13));
 
     w.Model.EffProgramTable[0][7].value = 33;
     w.CompareWithUnit();
