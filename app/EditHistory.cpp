@@ -16,24 +16,13 @@ void EditHistory::Mark(const EditorState &now)
     open = now;
 }
 
-std::optional<EditorState> EditHistory::Undo(const EditorState &now)
+std::optional<EditorState> EditHistory::Step(QList<EditorState> &from, QList<EditorState> &to,
+                                             const EditorState &now)
 {
     Mark(now);
-    if (undo.isEmpty())
+    if (from.isEmpty())
         return std::nullopt;
-    redo.append(now);
-    const EditorState target = undo.takeLast();
-    open = target;
-    return target;
-}
-
-std::optional<EditorState> EditHistory::Redo(const EditorState &now)
-{
-    Mark(now);
-    if (redo.isEmpty())
-        return std::nullopt;
-    undo.append(now);
-    const EditorState target = redo.takeLast();
-    open = target;
-    return target;
+    to.append(now);
+    open = from.takeLast();
+    return open;
 }

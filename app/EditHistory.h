@@ -35,10 +35,13 @@ public:
     bool CanUndo() const { return !undo.isEmpty(); }
     bool CanRedo() const { return !redo.isEmpty(); }
     // The state to restore, or nothing; now goes onto the other list.
-    std::optional<EditorState> Undo(const EditorState &now);
-    std::optional<EditorState> Redo(const EditorState &now);
+    std::optional<EditorState> Undo(const EditorState &now) { return Step(undo, redo, now); }
+    std::optional<EditorState> Redo(const EditorState &now) { return Step(redo, undo, now); }
 
 private:
+    // Takes the newest state of from, leaving now on to.
+    std::optional<EditorState> Step(QList<EditorState> &from, QList<EditorState> &to, const EditorState &now);
+
     std::optional<EditorState> open;
     QList<EditorState> undo;
     QList<EditorState> redo;
