@@ -2,61 +2,75 @@
 
 namespace {
 
-// Decimal, or hexadecimal with 0x.
-std::optional<long> Number(const QString &text)
+// Decimal, or hexadecimal with 0x, from 0 to highest.
+std::optional<long> Number(const QCommandLineParser &parser, const QCommandLineOption &option, long highest,
+                           QString *error)
 {
+    const QString text = parser.value(option);
     bool ok = false;
     const long value = text.toLong(&ok, 0);
-    return ok ? std::optional<long>(value) : std::nullopt;
+    if (ok && value >= 0 && value <= highest)
+        return value;
+    *error = QStringLiteral("--%1: bad value %2").arg(option.names().constFirst(), text);
+    return std::nullopt;
 }
 
 } // namespace
 
-std::optional<SimOptions> ParseSimOptions(const QStringList &arguments, QString *error)
+SimCommandLine::SimCommandLine()
+    : modelCode(QStringLiteral("model-code"), QStringLiteral("Answer N to the identification (default 0x6E)."),
+                QStringLiteral("N")),
+      silentAfter(QStringLiteral("silent-after"), QStringLiteral("Stop answering after N frames."),
+                  QStringLiteral("N")),
+      noHeartbeat(QStringLiteral("no-heartbeat"), QStringLiteral("Never answer the heartbeat byte.")),
+      keyAnswer(QStringLiteral("key-answer"), QStringLiteral("Byte answered to a music key set (default 0x33)."),
+                QStringLiteral("N")),
+      keyResetEvery(QStringLiteral("key-reset-every"),
+                    QStringLiteral("Send the key reset byte 0xFE every MS milliseconds."), QStringLiteral("MS")),
+      lineTime(QStringLiteral("line-time"), QStringLiteral("Each byte received and sent costs 10/9600 s.")),
+      logFrames(QStringLiteral("log-frames"), QStringLiteral("Log each frame received to standard error.")),
+      device(QStringLiteral("device"),
+             QStringLiteral("Serve PATH (a null-modem cable) instead of a new pseudo-terminal."),
+             QStringLiteral("PATH"))
 {
+    parser.setApplicationDescription(
+        QStringLiteral("A simulated QSV-416MZ processor. Prints the path of its pseudo-terminal on the first "
+                       "line of standard output and answers there like the unit, from the factory values.\n"
+                       "Numbers are decimal or hexadecimal with 0x."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({modelCode, silentAfter, noHeartbeat, keyAnswer, keyResetEvery, lineTime, logFrames, device});
+}
+
+std::optional<SimOptions> SimCommandLine::Parse(const QStringList &arguments, QString *error)
+{
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst());
+        return std::nullopt;
+    }
     SimOptions options;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &name = arguments.at(i);
-        if (name == QLatin1String("--no-heartbeat")) {
-            options.heartbeat = false;
+    options.heartbeat = !parser.isSet(noHeartbeat);
+    options.lineTime = parser.isSet(lineTime);
+    options.logFrames = parser.isSet(logFrames);
+    options.device = parser.value(device);
+    const long most = 1L << 30;
+    const std::pair<const QCommandLineOption *, long> numbers[] = {
+        {&modelCode, 255}, {&keyAnswer, 255}, {&silentAfter, most}, {&keyResetEvery, most}};
+    for (const auto &[option, highest] : numbers) {
+        if (!parser.isSet(*option))
             continue;
-        }
-        if (name == QLatin1String("--line-time")) {
-            options.lineTime = true;
-            continue;
-        }
-        if (name == QLatin1String("--log-frames")) {
-            options.logFrames = true;
-            continue;
-        }
-        const bool takesValue = name == QLatin1String("--model-code")
-            || name == QLatin1String("--silent-after") || name == QLatin1String("--key-answer")
-            || name == QLatin1String("--key-reset-every") || name == QLatin1String("--device");
-        if (!takesValue) {
-            *error = QStringLiteral("unknown option %1").arg(name);
+        const std::optional<long> value = Number(parser, *option, highest, error);
+        if (!value)
             return std::nullopt;
-        }
-        if (i + 1 >= arguments.size()) {
-            *error = QStringLiteral("%1 needs a value").arg(name);
-            return std::nullopt;
-        }
-        const QString text = arguments.at(++i);
-        if (name == QLatin1String("--device")) {
-            options.device = text;
-            continue;
-        }
-        const std::optional<long> value = Number(text);
-        const bool isByte = name == QLatin1String("--model-code") || name == QLatin1String("--key-answer");
-        const long highest = isByte ? 255 : 1L << 30;
-        if (!value || *value < 0 || *value > highest) {
-            *error = QStringLiteral("%1: bad value %2").arg(name, text);
-            return std::nullopt;
-        }
-        if (name == QLatin1String("--model-code"))
+        if (option == &modelCode)
             options.modelCode = static_cast<quint8>(*value);
-        else if (name == QLatin1String("--key-answer"))
+        else if (option == &keyAnswer)
             options.keyAnswer = static_cast<quint8>(*value);
-        else if (name == QLatin1String("--silent-after"))
+        else if (option == &silentAfter)
             options.silentAfter = static_cast<int>(*value);
         else
             options.keyResetEveryMs = static_cast<int>(*value);
@@ -64,15 +78,8 @@ std::optional<SimOptions> ParseSimOptions(const QStringList &arguments, QString 
     return options;
 }
 
-QString SimOptionsUsage()
+std::optional<SimOptions> ParseSimOptions(const QStringList &arguments, QString *error)
 {
-    return QStringLiteral(
-        "  --model-code N       answer N to the identification (default 0x6E)\n"
-        "  --silent-after N     stop answering after N frames\n"
-        "  --no-heartbeat       never answer the heartbeat byte\n"
-        "  --key-answer N       byte answered to a music key set (default 0x33)\n"
-        "  --key-reset-every MS send the key reset byte 0xFE every MS milliseconds\n"
-        "  --line-time          each byte received and sent costs 10/9600 s\n"
-        "  --log-frames         log each frame received to stderr\n"
-        "  --device PATH        serve PATH (a null-modem cable) instead of a new pseudo-terminal\n");
+    SimCommandLine line;
+    return line.Parse(QStringList{QStringLiteral("quorin-sim")} + arguments, error);
 }

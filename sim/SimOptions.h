@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -22,9 +24,22 @@ struct SimOptions
     std::optional<std::array<quint8, 3>> ignoredUpload;
 };
 
-// Reads the command line options (without the program name). On a bad option
-// returns nothing and puts the reason into *error.
-std::optional<SimOptions> ParseSimOptions(const QStringList &arguments, QString *error);
+// quorin-sim's command line: the options above, --help and --version.
+class SimCommandLine
+{
+public:
+    SimCommandLine();
 
-// One line per option, for --help and error messages.
-QString SimOptionsUsage();
+    // arguments begin with the program name. On a bad option returns nothing and
+    // puts the reason into *error.
+    std::optional<SimOptions> Parse(const QStringList &arguments, QString *error);
+
+    QCommandLineParser parser;
+
+private:
+    const QCommandLineOption modelCode, silentAfter, noHeartbeat, keyAnswer, keyResetEvery, lineTime,
+        logFrames, device;
+};
+
+// The same without the program name, for code that builds a simulator from a list.
+std::optional<SimOptions> ParseSimOptions(const QStringList &arguments, QString *error);

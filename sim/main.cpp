@@ -13,17 +13,19 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.contains(QLatin1String("--help"))) {
-        std::fprintf(stderr, "usage: quorin-sim [options]\n%s", qPrintable(SimOptionsUsage()));
-        return 0;
-    }
+    QCoreApplication::setApplicationName(QStringLiteral("quorin-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
+    SimCommandLine line;
     QString error;
-    const std::optional<SimOptions> options = ParseSimOptions(arguments, &error);
+    const std::optional<SimOptions> options = line.Parse(QCoreApplication::arguments(), &error);
     if (!options) {
-        std::fprintf(stderr, "quorin-sim: %s\n%s", qPrintable(error), qPrintable(SimOptionsUsage()));
+        std::fprintf(stderr, "quorin-sim: %s\nTry quorin-sim --help.\n", qPrintable(error));
         return 2;
     }
+    if (line.parser.isSet(QStringLiteral("help")))
+        line.parser.showHelp(0);
+    if (line.parser.isSet(QStringLiteral("version")))
+        line.parser.showVersion();
 
     SimulatorTerminal terminal(*options);
     if (!terminal.Open()) {
