@@ -5,7 +5,10 @@
 #include "UserPrompt.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
+#include <QTranslator>
 
 namespace {
 
@@ -34,6 +37,14 @@ void ConfigureApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("quorin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
+    // Every text of the program's own is Chinese; the buttons and dialogs Qt supplies
+    // follow them, whatever the system's language.
+    auto *qtTexts = new QTranslator(QCoreApplication::instance());
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
 }
 
 ScreenMetrics PrimaryScreenMetrics()

@@ -2,9 +2,16 @@
 #include "Main.h"
 #include "MainFrm.h"
 #include "ProgramState.h"
+#include "QtUserPrompt.h"
 #include "ScriptedPrompt.h"
+#include "UserFormValue.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 #include <fcntl.h>
@@ -24,6 +31,7 @@ private slots:
     void closeYesClosesPortAndEnds();
     void logWindowKey();
     void backgroundDragAndPointerMoves();
+    void qtTextsAreChineseInAnyLocale();
 };
 
 static ScreenMetrics Screen(float twips, int w, int h)
@@ -195,6 +203,34 @@ void TestStartup::backgroundDragAndPointerMoves()
         QTest::mouseMove(window.get(), QPoint(6, 6));
         QCOMPARE(moved.count(), count);
     }
+}
+
+void TestStartup::qtTextsAreChineseInAnyLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ConfigureApplication();
+
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok);
+    QVERIFY2(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("是")),
+             qPrintable(box.button(QMessageBox::Yes)->text()));
+    QVERIFY(box.button(QMessageBox::No)->text().startsWith(QStringLiteral("否")));
+    QVERIFY(box.button(QMessageBox::Ok)->text().startsWith(QStringLiteral("确定")));
+
+    QString cancelText, listText;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        if (const auto *buttons = dialog->findChild<QDialogButtonBox *>())
+            cancelText = buttons->button(QDialogButtonBox::Cancel)->text();
+        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+            listText = list->currentText();
+        dialog->reject();
+    });
+    QtUserPrompt prompt;
+    QVERIFY(prompt.SaveFileName(nullptr, QStringLiteral("保存配置文件"), QDir::tempPath(), SettingsFileFilter())
+                .isEmpty());
+    QCOMPARE(cancelText, QStringLiteral("取消"));
+    QCOMPARE(listText, QStringLiteral("音响配置文件 (*.txt)       "));
 }
 
 QTEST_MAIN(TestStartup)
