@@ -192,6 +192,8 @@ private:
 
     void ShowKey(int index);
     void ShowInputSource(int index);
+    void HintPortPermission(const QString &devicePath);
+    bool portPermissionHinted = false;
     void KeepVolumeBelowMaximum(int channel, int maximum);
     template <int Rows, int N>
     void SendTableSlider(C_ScrollBar *slider, ParamSlot (&table)[Rows][N], int row, int index,

@@ -8,11 +8,14 @@
 #include "C_OptionEx.h"
 #include "C_ProgressBar.h"
 #include "C_ScrollBar.h"
+#include "PortClaim.h"
+#include "ProgramState.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <cstdio>
 
 namespace {
 
@@ -193,11 +196,25 @@ void MainFrm::ConnectHandlers()
     });
 }
 
+// The search goes on past a device this user may not open; once per run the
+// user learns how to be let in.
+void MainFrm::HintPortPermission(const QString &devicePath)
+{
+    if (portPermissionHinted)
+        return;
+    portPermissionHinted = true;
+    const QString fix = QStringLiteral("sudo usermod -aG %1 $USER").arg(PortClaim::DeviceGroup(devicePath));
+    std::fprintf(stderr, "quorin: %s: permission denied; to use it, run: %s, then log in again\n",
+                 qPrintable(devicePath), qPrintable(fix));
+    Label4->setToolTip(QStringLiteral("无权打开串口 %1。\n请运行 %2，然后重新登录。").arg(devicePath, fix));
+}
+
 void MainFrm::ConnectLink()
 {
     Commands.OnKeyReset = [this] { ShowKey(5); };
     Commands.OnProgress = [this](int percent) { C_ProgressBar1->SetValue(quint8(percent)); };
     Commands.OnStatus = [this](const QString &text) { Label4->setText(text); };
+    connect(&state.port, &RS232Port::PermissionDenied, this, &MainFrm::HintPortPermission);
     // What connecting brings back from the unit is no step of the user's.
     Connection.SendEditorState = [this] {
         History.Mark(CaptureState());

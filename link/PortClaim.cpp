@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -76,13 +78,16 @@ qint64 PortClaim::LiveLockOwner(const QString &devicePath)
 bool PortClaim::Claim(const QString &devicePath)
 {
     Release();
+    refused = false;
     if (LiveLockOwner(devicePath) != 0)
         return false;
     // Non-blocking, so that a modem line without carrier cannot hold the open.
     const int probe = ::open(QFile::encodeName(devicePath).constData(),
                              O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe < 0)
+    if (probe < 0) {
+        refused = errno == EACCES || errno == EPERM;
         return false;
+    }
     // Exclusive mode keeps others out, except the superuser: ask instead of relying on it.
     int exclusive = 0;
     const bool heldExclusive = ::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
@@ -92,6 +97,17 @@ bool PortClaim::Claim(const QString &devicePath)
     }
     fd = probe;
     return true;
+}
+
+QString PortClaim::DeviceGroup(const QString &devicePath)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(devicePath).constData(), &info) == 0
+        && (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        if (const struct group *owner = ::getgrgid(info.st_gid))
+            return QString::fromLocal8Bit(owner->gr_name);
+    }
+    return QStringLiteral("dialout");
 }
 
 void PortClaim::Release()

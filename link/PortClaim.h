@@ -18,10 +18,17 @@ public:
     bool Claim(const QString &devicePath);
     void Release();
     bool Held() const { return fd >= 0; }
+    // The last Claim failed because this user may not open the device.
+    bool Refused() const { return refused; }
+
+    // The group whose members may open the device: its own group when that group
+    // may read and write it, else the one serial devices have on Debian.
+    static QString DeviceGroup(const QString &devicePath);
 
     // The process a lock file for the device names, when that process is alive; 0 otherwise.
     static qint64 LiveLockOwner(const QString &devicePath);
 
 private:
     int fd = -1;
+    bool refused = false;
 };

@@ -24,6 +24,8 @@ public:
     // Gives up after timeoutMs; the outcome is nobody's concern.
     virtual void Write(const char *data, qint64 count, int timeoutMs) = 0;
     virtual qintptr Handle() const { return -1; }
+    // The last Open failed because this user may not open the port.
+    virtual bool Refused() const { return false; }
 
 signals:
     void BytesArrived();

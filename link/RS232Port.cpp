@@ -92,6 +92,8 @@ bool RS232Port::OpenPort(const QString &portNumber)
     connect(transport.get(), &PortTransport::BytesArrived, this, &RS232Port::BytesArrived);
     const bool opened = transport->Open();
     handle = opened ? transport->Handle() : -1;
+    if (!opened && transport->Refused())
+        emit PermissionDenied(entry->device);
     return opened;
 }
 

@@ -46,6 +46,8 @@ public:
 signals:
     // New bytes came in, for the command layer's early dispatch.
     void BytesArrived();
+    // A serial device exists but this user may not open it.
+    void PermissionDenied(const QString &devicePath);
 
 private:
     std::unique_ptr<PortTransport> transport;
