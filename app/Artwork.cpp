@@ -2,6 +2,7 @@
 
 #include "LayoutGeometry.h"
 #include "MainFrmLayout.h"
+#include "PixelGrid.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -14,8 +15,6 @@ const QColor WindowColour(63, 63, 61);
 const QColor PanelEdge(96, 98, 94);
 const QColor TitleColour(255, 176, 64);
 const QColor CaptionColour(224, 224, 224);
-const QColor StripColour(44, 46, 46);
-const QColor StripText(255, 255, 128);
 
 QFont TitleFont()
 {
@@ -34,9 +33,7 @@ QFont CaptionFont()
 
 void PanelFrame(QPainter &p, const QRect &frame)
 {
-    p.setPen(PanelEdge);
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(frame, 4, 4);
+    PixelGrid(p).RoundedOutline(frame, 4, PanelEdge);
 }
 
 void Title(QPainter &p, int x, int top, int height, const QString &text)
@@ -66,9 +63,10 @@ std::array<QRect, 3> PanelFrames(const LayoutGeometry &g)
 
 namespace {
 
-QPixmap PaintBackground(const LayoutGeometry &g)
+QPixmap PaintBackground(const LayoutGeometry &g, qreal devicePixelRatio)
 {
-    QPixmap picture(g.clientSize);
+    QPixmap picture(g.clientSize * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(WindowColour);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
@@ -88,10 +86,10 @@ QPixmap PaintBackground(const LayoutGeometry &g)
     p.setPen(TitleColour);
     p.drawText(QRect(lim.sliderLeft, lim.groupTop - 22, 190, 18), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("通道音量"));
-    p.setPen(PanelEdge);
+    PixelGrid grid(p);
     for (int c = 1; c < 3; ++c) {
         const int y = lim.groupTop + lim.groupStep * c - (lim.groupStep - sliderHeight) / 2;
-        p.drawLine(lim.sliderLeft + 4, y, g.clientSize.width() - 8, y);
+        grid.Line(QRect(lim.sliderLeft + 4, y, g.clientSize.width() - 8 - (lim.sliderLeft + 4) + 1, 1), PanelEdge);
     }
 
     RowCaption(p, 20, g.keyRowTop, 22, QStringLiteral("变调"));
@@ -102,39 +100,12 @@ QPixmap PaintBackground(const LayoutGeometry &g)
 
 } // namespace
 
-const QPixmap &BackgroundPicture(const LayoutGeometry &geometry)
+const QPixmap &BackgroundPicture(const LayoutGeometry &geometry, qreal devicePixelRatio)
 {
-    static QHash<const LayoutGeometry *, QPixmap> painted;
-    auto found = painted.find(&geometry);
+    static QHash<QPair<const LayoutGeometry *, qreal>, QPixmap> painted;
+    const QPair<const LayoutGeometry *, qreal> key(&geometry, devicePixelRatio);
+    auto found = painted.find(key);
     if (found == painted.end())
-        found = painted.insert(&geometry, PaintBackground(geometry));
+        found = painted.insert(key, PaintBackground(geometry, devicePixelRatio));
     return *found;
-}
-
-QPixmap HeaderStrip(QSize size, const QStringList &captions, const QList<int> &centres)
-{
-    QPixmap strip(size);
-    strip.fill(StripColour);
-    QPainter p(&strip);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    // The largest type, up to 11 pixels, whose captions keep apart from their neighbours.
-    int columnWidth = size.width();
-    for (int k = 1; k < centres.size(); ++k)
-        columnWidth = qMin(columnWidth, centres[k] - centres[k - 1]);
-    QFont font(QStringLiteral("Arial"));
-    for (int pixels = qMin(11, size.height() - 3); pixels >= 8; --pixels) {
-        font.setPixelSize(pixels);
-        const QFontMetrics metrics(font);
-        int widest = 0;
-        for (const QString &caption : captions)
-            widest = qMax(widest, metrics.horizontalAdvance(caption));
-        if (widest <= columnWidth - 6)
-            break;
-    }
-    p.setFont(font);
-    p.setPen(StripText);
-    for (int k = 0; k < captions.size() && k < centres.size(); ++k)
-        p.drawText(QRect(centres[k] - columnWidth / 2, 0, columnWidth, size.height()),
-                   Qt::AlignCenter, captions[k]);
-    return strip;
 }

@@ -37,6 +37,10 @@ void ConfigureApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("quorin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
+}
+
+void LoadQtTranslations()
+{
     // Every text of the program's own is Chinese; the buttons and dialogs Qt supplies
     // follow them, whatever the system's language.
     auto *qtTexts = new QTranslator(QCoreApplication::instance());

@@ -5,9 +5,10 @@
 class MainFrm;
 struct ProgramState;
 
-// Names the program for Qt and gives Qt's own texts in Chinese. No display name:
-// Qt would append it to every window's caption.
+// Names the program for Qt. No display name: Qt would append it to every window's caption.
 void ConfigureApplication();
+// Qt's own texts in the window's language, Chinese: message box buttons, file dialogs.
+void LoadQtTranslations();
 
 // What the display reports, in the units the start-up checks work in.
 struct ScreenMetrics

@@ -126,5 +126,5 @@ void MainFrm::mouseReleaseEvent(QMouseEvent *)
 void MainFrm::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, BackgroundPicture(geometry));
+    painter.drawPixmap(0, 0, BackgroundPicture(geometry, devicePixelRatioF()));
 }

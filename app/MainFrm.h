@@ -5,6 +5,7 @@
 #include "CommandLayer.h"
 #include "ConnectionManager.h"
 #include "EditHistory.h"
+#include "HeaderStrip.h"
 #include "LayoutGeometry.h"
 #include "LimitsPanel.h"
 #include "Main.h"
@@ -79,11 +80,11 @@ public:
     QLabel *Label4 = nullptr;  // connection status
     QLabel *Label5 = nullptr;  // device model
     QLabel *Label6 = nullptr;  // "SUB Invert"
-    QLabel *Picture1 = nullptr;
-    QLabel *Picture2 = nullptr;
-    QLabel *Picture3 = nullptr;
-    QLabel *Picture4 = nullptr;
-    QLabel *Picture5 = nullptr;
+    HeaderStrip *Picture1 = nullptr;
+    HeaderStrip *Picture2 = nullptr;
+    HeaderStrip *Picture3 = nullptr;
+    HeaderStrip *Picture4 = nullptr;
+    HeaderStrip *Picture5 = nullptr;
     // Power-on minimum, maximum and mode: Limits->Text1[i], Limits->VScroll1[i].
     LimitsPanel *Limits = nullptr;
 

@@ -8,6 +8,7 @@
 #include "C_OptionEx.h"
 #include "C_ProgressBar.h"
 #include "C_ScrollBar.h"
+#include "HeaderStrip.h"
 #include "PortClaim.h"
 #include "ProgramState.h"
 
@@ -108,11 +109,11 @@ void MainFrm::CreateControls()
     // Created last to first, so that each EFF slider's thumb edge lies above its right neighbour.
     for (int k = EffParamCount - 1; k >= 0; --k)
         C_ScrollBar2[k] = Make<C_ScrollBar>(QStringLiteral("C_ScrollBar2"), k);
-    Picture1 = Make<QLabel>(QStringLiteral("Picture1"));
-    Picture2 = Make<QLabel>(QStringLiteral("Picture2"));
-    Picture3 = Make<QLabel>(QStringLiteral("Picture3"));
-    Picture4 = Make<QLabel>(QStringLiteral("Picture4"));
-    Picture5 = Make<QLabel>(QStringLiteral("Picture5"));
+    Picture1 = Make<HeaderStrip>(QStringLiteral("Picture1"));
+    Picture2 = Make<HeaderStrip>(QStringLiteral("Picture2"));
+    Picture3 = Make<HeaderStrip>(QStringLiteral("Picture3"));
+    Picture4 = Make<HeaderStrip>(QStringLiteral("Picture4"));
+    Picture5 = Make<HeaderStrip>(QStringLiteral("Picture5"));
 
     for (int c = 0; c < 3; ++c)
         C_ScrollBar4[c] = Make<C_ScrollBar>(QStringLiteral("C_ScrollBar4"), c);
@@ -152,9 +153,9 @@ void MainFrm::ApplyLayout()
         ReadSavedProperties(control, placement.props);
         control->setGeometry(placement.rect);
         if (placement.props.contains(QStringLiteral("Captions")))
-            static_cast<QLabel *>(control)->setPixmap(
-                HeaderStrip(placement.rect.size(), placement.props.value(QStringLiteral("Captions")).toStringList(),
-                            IntList(placement.props.value(QStringLiteral("Centres")))));
+            static_cast<HeaderStrip *>(control)->SetCaptions(
+                placement.props.value(QStringLiteral("Captions")).toStringList(),
+                IntList(placement.props.value(QStringLiteral("Centres"))));
     }
 }
 

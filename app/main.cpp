@@ -34,25 +34,48 @@ bool TakePortList(const QCommandLineParser &options, const QCommandLineOption &p
     return true;
 }
 
+// --help and --version answer without a display, as on a terminal over the network.
+bool AsksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version"
+            || argument == "--help-all")
+            return true;
+    }
+    return false;
+}
+
+void DescribeOptions(QCommandLineParser &options, const QCommandLineOption &portsOption)
+{
+    options.setApplicationDescription(QStringLiteral("Editor for the QSV-416MZ karaoke and audio effects processor."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addOption(portsOption);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    ConfigureApplication();
-
-    QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Editor for the QSV-416MZ karaoke and audio effects processor."));
-    options.addHelpOption();
-    options.addVersionOption();
     const QCommandLineOption portsOption(
         QStringLiteral("ports"),
         QStringLiteral("Search these ports as COM1, COM2, ... instead of the serial devices: entries separated by "
                        "commas, each %1. Overrides QUORIN_PORTS.")
             .arg(PortEntryForms()),
         QStringLiteral("LIST"));
-    options.addOption(portsOption);
+    QCommandLineParser options;
+    DescribeOptions(options, portsOption);
+    if (AsksForHelpOrVersion(argc, argv)) {
+        QCoreApplication terminal(argc, argv);
+        ConfigureApplication();
+        options.process(terminal);
+    }
+
+    QApplication app(argc, argv);
+    ConfigureApplication();
     options.process(app);
+    LoadQtTranslations();
 
     QtUserPrompt prompt;
     ProgramState state(prompt);

@@ -1,6 +1,7 @@
 #include "ButtonArt.h"
 
 #include "ArtCache.h"
+#include "PixelGrid.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -9,7 +10,7 @@ namespace {
 
 void PaintFace(QPainter &p, const QSize &size, int look)
 {
-    p.fillRect(QRect(QPoint(0, 0), size), QColor(63, 63, 61));
+    PixelGrid(p).Area(QRect(QPoint(0, 0), size), QColor(63, 63, 61));
 
     const QColor fill = look == 2 ? QColor(121, 121, 117) : QColor(34, 38, 41);
     const QColor rim = look == 0 ? QColor(18, 20, 22) : QColor(255, 166, 46);

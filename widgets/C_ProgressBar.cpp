@@ -1,5 +1,6 @@
 #include "C_ProgressBar.h"
 
+#include "PixelGrid.h"
 #include "ProgressGeometry.h"
 #include "WidgetFonts.h"
 
@@ -34,21 +35,22 @@ void C_ProgressBar::paintEvent(QPaintEvent *)
     const int w = width();
     const int h = height();
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(rect(), PictureBackground);
+    PixelGrid grid(p);
+    grid.Area(rect(), PictureBackground);
 
     // Frame: the four lines meet the corners exactly.
-    p.fillRect(0, 0, w, 1, Frame);
-    p.fillRect(0, 0, 1, h - 1, Frame);
-    p.fillRect(w - 1, 0, 1, h - 1, Frame);
-    p.fillRect(0, h - 1, w, 1, Frame);
+    grid.Line(QRect(0, 0, w, 1), Frame);
+    grid.Line(QRect(0, 0, 1, h - 1), Frame);
+    grid.Line(QRect(w - 1, 0, 1, h - 1), Frame);
+    grid.Line(QRect(0, h - 1, w, 1), Frame);
 
+    // The columns of the bar meet, so they are areas, not lines.
     const int filled = ProgressFilled(w, m_value);
     const int n = w - 3;
     for (int i = 0; i <= filled - 3; ++i)
-        p.fillRect(1 + i, 1, 1, h - 2, ProgressGradientColour(w, i));
+        grid.Area(QRect(1 + i, 1, 1, h - 2), ProgressGradientColour(w, i));
     for (int k = std::max(filled - 3, 1); k <= n - 1; ++k)
-        p.fillRect(1 + k, 1, 1, h - 2, EmptyPart);
+        grid.Area(QRect(1 + k, 1, 1, h - 2), EmptyPart);
 
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setFont(SimSunFont(14.25, true));

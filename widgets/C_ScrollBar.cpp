@@ -1,6 +1,7 @@
 #include "C_ScrollBar.h"
 
 #include "HandCursor.h"
+#include "PixelGrid.h"
 #include "Rounding.h"
 #include "SliderGeometry.h"
 #include "WidgetFonts.h"
@@ -28,15 +29,15 @@ const QColor BoxShadow(115, 115, 115);
 const QColor BoxLight(222, 222, 220);
 
 // Lines are given by end points with the second point not drawn; these fill exactly those pixels.
-void HorizontalLine(QPainter &p, int x1, int x2, int y, int pen, const QColor &colour)
+void HorizontalLine(PixelGrid &grid, int x1, int x2, int y, int pen, const QColor &colour)
 {
     // A wide pen is centred on the line: pen 3 covers y - 1 .. y + 1, pen 2 covers y - 1 .. y.
-    p.fillRect(x1, y - pen / 2, x2 - x1, pen, colour);
+    grid.Line(QRect(x1, y - pen / 2, x2 - x1, pen), colour);
 }
 
-void VerticalLine(QPainter &p, int x, int y1, int y2, int pen, const QColor &colour)
+void VerticalLine(PixelGrid &grid, int x, int y1, int y2, int pen, const QColor &colour)
 {
-    p.fillRect(x - pen / 2, y1, pen, y2 - y1, colour);
+    grid.Line(QRect(x - pen / 2, y1, pen, y2 - y1), colour);
 }
 
 QLabel *MakeLabel(QWidget *parent, const QColor &colour, qreal pointSize)
@@ -270,34 +271,33 @@ void C_ScrollBar::paintEvent(QPaintEvent *)
     UpdateGeometryState();
     const bool tall = m_showSize;
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    PixelGrid grid(p);
 
-    p.fillRect(QRect(QPoint(34, 30), QPoint(69, tall ? 110 : 99)), Background);
+    grid.Area(QRect(QPoint(34, 30), QPoint(69, tall ? 110 : 99)), Background);
 
     const int spacing = tall ? 7 : 6;
     for (int i = 0; i <= 10; ++i) {
         const int y = 28 + (11 - i) * spacing;
         if (i == 0 || i == 5 || i == 10)
-            HorizontalLine(p, 35, 68, y, 3, Tick);
+            HorizontalLine(grid, 35, 68, y, 3, Tick);
         else
-            HorizontalLine(p, 36, 67, y, 1, Tick);
+            HorizontalLine(grid, 36, 67, y, 1, Tick);
     }
 
-    VerticalLine(p, 52, 33, tall ? 107 : 96, 3, Tick);
+    VerticalLine(grid, 52, 33, tall ? 107 : 96, 3, Tick);
 
-    const QColor rows[10] = {Edge, LightGrey, MidGrey, Edge,
-                             m_hovered ? HoverYellow : Orange1, m_hovered ? HoverYellow : Orange2,
-                             Edge, LightGrey, MidGrey, Edge};
-    for (int k = 0; k < 10; ++k)
-        HorizontalLine(p, 35, 68, m_thumbY - 5 + k, 1, rows[k]);
+    const QColor thumb = m_hovered ? HoverYellow : Orange1;
+    const QColor thumbLow = m_hovered ? HoverYellow : Orange2;
+    grid.Stripes(35, m_thumbY - 5, 33,
+                 {Edge, LightGrey, MidGrey, Edge, thumb, thumbLow, Edge, LightGrey, MidGrey, Edge});
 
-    VerticalLine(p, 34, m_thumbY - 5, m_thumbY + 5, 1, Edge);
-    VerticalLine(p, 68, m_thumbY - 5, m_thumbY + 5, 1, Edge);
+    VerticalLine(grid, 34, m_thumbY - 5, m_thumbY + 5, 1, Edge);
+    VerticalLine(grid, 68, m_thumbY - 5, m_thumbY + 5, 1, Edge);
 
-    VerticalLine(p, 35, 14, 27, 2, BoxShadow);
-    HorizontalLine(p, 34, 68, 14, 2, BoxShadow);
-    VerticalLine(p, 68, 14, 27, 2, BoxLight);
-    HorizontalLine(p, 34, 68, 27, 2, BoxLight);
+    VerticalLine(grid, 35, 14, 27, 2, BoxShadow);
+    HorizontalLine(grid, 34, 68, 14, 2, BoxShadow);
+    VerticalLine(grid, 68, 14, 27, 2, BoxLight);
+    HorizontalLine(grid, 34, 68, 27, 2, BoxLight);
 }
 
 void C_ScrollBar::resizeEvent(QResizeEvent *)

@@ -1,6 +1,7 @@
 #include "ComboArt.h"
 
 #include "ArtCache.h"
+#include "PixelGrid.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -13,19 +14,19 @@ void PaintFace(QPainter &p, const QSize &size, bool pressed)
     const int h = size.height();
     const QColor field = pressed ? QColor(141, 139, 139) : QColor(118, 114, 112);
 
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(0, 0, w, h, field);
+    PixelGrid grid(p);
+    grid.Area(QRect(0, 0, w, h), field);
     // Sunken field: dark top and left, light bottom and right.
-    p.fillRect(0, 0, w, 1, QColor(61, 63, 63));
-    p.fillRect(0, 0, 1, h, QColor(61, 63, 63));
-    p.fillRect(0, h - 1, w, 1, QColor(190, 188, 186));
-    p.fillRect(w - 1, 0, 1, h, QColor(190, 188, 186));
+    grid.Line(QRect(0, 0, w, 1), QColor(61, 63, 63));
+    grid.Line(QRect(0, 0, 1, h), QColor(61, 63, 63));
+    grid.Line(QRect(0, h - 1, w, 1), QColor(190, 188, 186));
+    grid.Line(QRect(w - 1, 0, 1, h), QColor(190, 188, 186));
 
     // Arrow button at the right.
     const int bw = ComboArrowWidth;
     const QRect button(w - 1 - bw, 1, bw, h - 2);
-    p.fillRect(button, pressed ? QColor(96, 94, 92) : QColor(84, 82, 80));
-    p.fillRect(button.left(), button.top(), 1, button.height(), QColor(50, 50, 50));
+    grid.Area(button, pressed ? QColor(96, 94, 92) : QColor(84, 82, 80));
+    grid.Line(QRect(button.left(), button.top(), 1, button.height()), QColor(50, 50, 50));
 
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(Qt::NoPen);

@@ -1,6 +1,7 @@
 #include "ComboList.h"
 
 #include "ComboGeometry.h"
+#include "PixelGrid.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -45,7 +46,7 @@ void ComboList::paintEvent(QPaintEvent *)
     for (int i = 0; i < m_items.size(); ++i) {
         const QRect row(0, i * rowHeight, width(), rowHeight);
         if (i == m_selected) {
-            p.fillRect(row, palette().color(QPalette::Active, QPalette::Highlight));
+            PixelGrid(p).Area(row, palette().color(QPalette::Active, QPalette::Highlight));
             p.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
         } else {
             p.setPen(Qt::black);

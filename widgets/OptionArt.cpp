@@ -1,6 +1,7 @@
 #include "OptionArt.h"
 
 #include "ArtCache.h"
+#include "PixelGrid.h"
 #include "WidgetFonts.h"
 
 #include <QPainter>
@@ -20,7 +21,7 @@ const std::array<const char *, OptionFaceCount> Lettering = {
 
 void PaintBullet(QPainter &p, bool selected)
 {
-    p.fillRect(QRect(QPoint(0, 0), OptionBulletSize()), QColor(127, 127, 127));
+    PixelGrid(p).Area(QRect(QPoint(0, 0), OptionBulletSize()), QColor(127, 127, 127));
     const QPointF centre(8, 8.5);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(40, 40, 38));
@@ -57,7 +58,7 @@ void PaintFace(QPainter &p, int index, bool selected)
 {
     const QSize size = OptionFaceSize(index);
     const QRectF all(QPointF(0, 0), QSizeF(size));
-    p.fillRect(all, Frame);
+    PixelGrid(p).Area(QRect(QPoint(0, 0), size), Frame);
 
     const bool darkFace = index >= 14;
     QColor fill;

@@ -1,6 +1,7 @@
 #include "SwitchArt.h"
 
 #include "ArtCache.h"
+#include "PixelGrid.h"
 #include "WidgetFonts.h"
 
 #include <QLinearGradient>
@@ -10,7 +11,7 @@ namespace {
 
 void PaintSwitch(QPainter &p, bool on)
 {
-    p.fillRect(QRect(0, 0, 56, 23), QColor(63, 63, 61));
+    PixelGrid(p).Area(QRect(QPoint(0, 0), SwitchImageSize()), QColor(63, 63, 61));
 
     // Sunken track.
     const QRectF track(1.5, 2.5, 53, 18);

@@ -123,7 +123,7 @@ void TestMainWindow::layoutPlacesEveryControl()
     QVERIFY(w.C_Button1[2]->x() > w.C_Button1[0]->x());
     QCOMPARE(w.C_Button1[2]->y(), w.C_Button1[0]->y());
     const QSize pictures[5] = {{619, 15}, {595, 16}, {644, 13}, {656, 14}, {660, 16}};
-    QLabel *strips[5] = {w.Picture1, w.Picture2, w.Picture3, w.Picture4, w.Picture5};
+    QWidget *strips[5] = {w.Picture1, w.Picture2, w.Picture3, w.Picture4, w.Picture5};
     for (int p = 0; p < 5; ++p)
         QCOMPARE(strips[p]->size(), pictures[p]);
     if (big) {

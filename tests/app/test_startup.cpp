@@ -208,7 +208,7 @@ void TestStartup::backgroundDragAndPointerMoves()
 void TestStartup::qtTextsAreChineseInAnyLocale()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    ConfigureApplication();
+    LoadQtTranslations();
 
     QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok);
     QVERIFY2(box.button(QMessageBox::Yes)->text().startsWith(QStringLiteral("是")),
