@@ -34,26 +34,6 @@ bool TakePortList(const QCommandLineParser &options, const QCommandLineOption &p
     return true;
 }
 
-// --help and --version answer without a display, as on a terminal over the network.
-bool AsksForHelpOrVersion(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "--help" || argument == "-v" || argument == "--version"
-            || argument == "--help-all")
-            return true;
-    }
-    return false;
-}
-
-void DescribeOptions(QCommandLineParser &options, const QCommandLineOption &portsOption)
-{
-    options.setApplicationDescription(QStringLiteral("Editor for the QSV-416MZ karaoke and audio effects processor."));
-    options.addHelpOption();
-    options.addVersionOption();
-    options.addOption(portsOption);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -65,8 +45,17 @@ int main(int argc, char *argv[])
             .arg(PortEntryForms()),
         QStringLiteral("LIST"));
     QCommandLineParser options;
-    DescribeOptions(options, portsOption);
-    if (AsksForHelpOrVersion(argc, argv)) {
+    options.setApplicationDescription(QStringLiteral("Editor for the QSV-416MZ karaoke and audio effects processor."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addOption(portsOption);
+    // Help, the version and a bad option are answered without a display, as on a
+    // terminal over the network.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!options.parse(arguments) || options.isSet(QStringLiteral("help"))
+        || options.isSet(QStringLiteral("help-all")) || options.isSet(QStringLiteral("version"))) {
         QCoreApplication terminal(argc, argv);
         ConfigureApplication();
         options.process(terminal);
