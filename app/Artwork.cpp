@@ -89,7 +89,7 @@ QPixmap PaintBackground(const LayoutGeometry &g, qreal devicePixelRatio)
     PixelGrid grid(p);
     for (int c = 1; c < 3; ++c) {
         const int y = lim.groupTop + lim.groupStep * c - (lim.groupStep - sliderHeight) / 2;
-        grid.Line(QRect(lim.sliderLeft + 4, y, g.clientSize.width() - 8 - (lim.sliderLeft + 4) + 1, 1), PanelEdge);
+        grid.Line(QRect(QPoint(lim.sliderLeft + 4, y), QPoint(g.clientSize.width() - 8, y)), PanelEdge);
     }
 
     RowCaption(p, 20, g.keyRowTop, 22, QStringLiteral("变调"));
