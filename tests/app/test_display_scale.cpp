@@ -67,6 +67,11 @@ QImage Doubled(const QImage &image)
     return image.scaled(image.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
+QImage Pixels(const QPixmap &picture)
+{
+    return picture.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 QImage AtScaleOne(QWidget *widget)
 {
     QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
@@ -95,7 +100,7 @@ void TestDisplayScale::sliderTicksAndThumbOnWholeDevicePixels()
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
 
-    const QImage shot = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = Pixels(host.grab());
     const int column = Device(13 + 40, ratio);
     QList<int> ticks = Runs(shot, column, Tick);
     std::sort(ticks.begin(), ticks.end());
@@ -106,7 +111,7 @@ void TestDisplayScale::sliderTicksAndThumbOnWholeDevicePixels()
 
     const auto thumbPattern = [&](int value) {
         slider->SetValue(value);
-        const QImage image = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage image = Pixels(host.grab());
         const int top = Device(5 + slider->ThumbY() - 5, ratio);
         return Pattern(image, column, top, top + Device(10, ratio));
     };
@@ -121,7 +126,7 @@ void TestDisplayScale::sliderTicksAndThumbOnWholeDevicePixels()
         slider->SetValue(5);
         const QRect art(34, 28, 36, 72);
         const QImage one = AtScaleOne(slider).copy(art);
-        QImage two = host.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(
+        QImage two = Pixels(host.grab()).copy(
             QRect((art.topLeft() + slider->pos()) * 2, art.size() * 2));
         two.setDevicePixelRatio(1);
         QCOMPARE(two, Doubled(one));
@@ -137,7 +142,7 @@ void TestDisplayScale::progressBarColumnsMeet()
     bar->SetValue(100);
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
-    const QImage shot = host.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = Pixels(host.grab());
     const int y = Device(7 + 12, ratio);
     const QColor frame(0, 0, 0);
     const QColor picture(224, 224, 224);
@@ -156,18 +161,18 @@ void TestDisplayScale::backgroundAndHeaderTextAtScreenResolution()
 {
     EditorFixture editor;
     MainFrm &w = *editor.window;
-    const QImage shot = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = Pixels(w.grab());
     const QRect title(18, MainFrm_Big.musicRowTop, 44, 19);
     const QRect titleDevice(title.topLeft() * ratio, title.size() * ratio);
-    const QImage own = BackgroundPicture(MainFrm_Big, ratio).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage own = Pixels(BackgroundPicture(MainFrm_Big, ratio));
     QCOMPARE(shot.copy(titleDevice), own.copy(titleDevice));
     if (ratio != 2)
         return;
-    const QImage one = BackgroundPicture(MainFrm_Big, 1).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage one = Pixels(BackgroundPicture(MainFrm_Big, 1));
     QVERIFY(own.copy(titleDevice) != Doubled(one.copy(title)));
 
     HeaderStrip *strip = w.Picture1;
-    const QImage stripShot = strip->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage stripShot = Pixels(strip->grab());
     QCOMPARE(stripShot.size(), strip->size() * 2);
     QVERIFY(stripShot != Doubled(AtScaleOne(strip)));
 }
