@@ -210,12 +210,23 @@ void MainFrm::HintPortPermission(const QString &devicePath)
     Label4->setToolTip(QStringLiteral("无权打开串口 %1。\n请运行 %2，然后重新登录。").arg(devicePath, fix));
 }
 
+// A device server that keeps other line settings is passed by; the user learns why, once per server.
+void MainFrm::ReportLineSettingsRefused(const QString &entry, const QString &answer)
+{
+    if (refusalsReported.contains(entry))
+        return;
+    refusalsReported.insert(entry);
+    std::fprintf(stderr, "quorin: %s: the server does not confirm 9600 8N1 and binary both ways; it answered %s\n",
+                 qPrintable(entry), qPrintable(answer));
+}
+
 void MainFrm::ConnectLink()
 {
     Commands.OnKeyReset = [this] { ShowKey(5); };
     Commands.OnProgress = [this](int percent) { C_ProgressBar1->SetValue(quint8(percent)); };
     Commands.OnStatus = [this](const QString &text) { Label4->setText(text); };
     connect(&state.port, &RS232Port::PermissionDenied, this, &MainFrm::HintPortPermission);
+    connect(&state.port, &RS232Port::LineSettingsRefused, this, &MainFrm::ReportLineSettingsRefused);
     // What connecting brings back from the unit is no step of the user's.
     Connection.SendEditorState = [this] {
         History.Mark(CaptureState());

@@ -27,7 +27,17 @@ bool UnitSession::Connect()
     const int com = ComPortNumber(unit);
     if (com == 0)
         state.port.SetPortList(QStringList{unit});
-    if (!state.port.OpenPort(QString::number(com == 0 ? 1 : com)) || !state.port.ConfigurePort(9600, 8))
+    QString refusal;
+    const QMetaObject::Connection heard = QObject::connect(&state.port, &RS232Port::LineSettingsRefused,
+                     [&refusal](const QString &, const QString &answer) { refusal = answer; });
+    const bool opened = state.port.OpenPort(QString::number(com == 0 ? 1 : com)) && state.port.ConfigurePort(9600, 8);
+    QObject::disconnect(heard);
+    if (!refusal.isEmpty()) {
+        const QString why = QStringLiteral("the server does not confirm 9600 8N1 and binary both ways; it answered %1").arg(refusal);
+        WriteErrorLine(QStringLiteral("quorinctl: %1: %2").arg(unit, why));
+        return Failed(why);
+    }
+    if (!opened)
         return Failed(QStringLiteral("cannot open the port (missing, not allowed, or in use by another program)"));
     const bool answered = commands.SendIdentify();
     commands.IsProbing = false;

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHash>
 #include <QTimer>
 #include <QtEndian>
 #include <memory>
@@ -12,6 +13,16 @@ constexpr int OpenDeadline = 700;
 // A busy server port answers a new client with a banner and closes at once.
 constexpr int SettleTime = 100;
 constexpr int ConfigureDeadline = 700;
+// A serial driver's receive queue holds about this much; a peer sending faster than
+// anyone reads loses the excess rather than growing the program.
+constexpr qsizetype InboxLimit = 4096;
+// Answers to a server that does not read them are not piled up either.
+constexpr qint64 UnsentAnswersLimit = 4096;
+
+QString Hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' '));
+}
 } // namespace
 
 NetworkTransport::NetworkTransport(const PortEntry &entry, QObject *parent)
@@ -84,38 +95,61 @@ bool NetworkTransport::Configure(qint32 baudRate, qint32 dataBits)
 {
     if (!open)
         return false;
-    if (Telnet()) {
-        // The remote port takes the line settings and empties its queues; each command is answered.
-        QByteArray baud(4, '\0');
-        qToBigEndian(quint32(baudRate), baud.data());
-        const QList<std::pair<quint8, QByteArray>> commands{
-            {Telnet::SetBaudRate, baud},
-            {Telnet::SetDataSize, QByteArray(1, char(dataBits))},
-            {Telnet::SetParity, QByteArray(1, char(Telnet::ParityNone))},
-            {Telnet::SetStopSize, QByteArray(1, char(Telnet::OneStopBit))},
-            {Telnet::PurgeData, QByteArray(1, char(Telnet::PurgeBothQueues))}};
-        QSet<quint8> unanswered;
-        decoder.subnegotiations.clear();
-        for (const auto &[command, value] : commands) {
-            socket.write(Telnet::ComPortCommand(command, value));
-            unanswered.insert(quint8(command + Telnet::ServerReply));
-        }
-        socket.flush();
-        const bool answered = WaitFor(
-            [&] {
-                for (const auto &sub : std::as_const(decoder.subnegotiations))
-                    if (sub.option == Telnet::ComPortOption && !sub.body.isEmpty())
-                        unanswered.remove(quint8(sub.body.at(0)));
-                decoder.subnegotiations.clear();
-                return unanswered.isEmpty();
-            },
-            ConfigureDeadline);
-        if (!answered || !open)
-            return false;
+    refusal.clear();
+    if (Telnet() && !ConfigureRemote(baudRate, dataBits)) {
+        Close();
+        return false;
     }
     Receive();
     inbox.clear();
     return true;
+}
+
+// The remote port takes the line settings and empties its queues. Each command is
+// answered with the value the server now uses, which must be the one asked for;
+// the line must also carry 8-bit data both ways.
+bool NetworkTransport::ConfigureRemote(qint32 baudRate, qint32 dataBits)
+{
+    QByteArray baud(4, '\0');
+    qToBigEndian(quint32(baudRate), baud.data());
+    const QList<std::pair<quint8, QByteArray>> commands{
+        {Telnet::SetBaudRate, baud},
+        {Telnet::SetDataSize, QByteArray(1, char(dataBits))},
+        {Telnet::SetParity, QByteArray(1, char(Telnet::ParityNone))},
+        {Telnet::SetStopSize, QByteArray(1, char(Telnet::OneStopBit))},
+        {Telnet::PurgeData, QByteArray(1, char(Telnet::PurgeBothQueues))}};
+    QHash<quint8, QByteArray> wanted, answered;
+    decoder.subnegotiations.clear();
+    for (const auto &[command, value] : commands) {
+        socket.write(Telnet::ComPortCommand(command, value));
+        wanted.insert(quint8(command + Telnet::ServerReply), value);
+    }
+    socket.flush();
+    const auto take = [&] {
+        for (const auto &sub : std::as_const(decoder.subnegotiations))
+            if (sub.option == Telnet::ComPortOption && !sub.body.isEmpty()
+                && wanted.contains(quint8(sub.body.at(0))))
+                answered.insert(quint8(sub.body.at(0)), sub.body.mid(1));
+        decoder.subnegotiations.clear();
+        return answered.size() == wanted.size() && options.BinaryBothWays();
+    };
+    if (WaitFor(take, ConfigureDeadline) && open) {
+        bool same = true;
+        for (auto it = wanted.cbegin(); it != wanted.cend(); ++it)
+            same = same && (it.key() == Telnet::PurgeData + Telnet::ServerReply || answered.value(it.key()) == *it);
+        if (same)
+            return true;
+    }
+    // What the server said, for the one line that tells the user why the port is passed by.
+    QStringList said;
+    for (const auto &[command, value] : commands) {
+        const quint8 reply = quint8(command + Telnet::ServerReply);
+        said << QStringLiteral("%1: %2").arg(command).arg(answered.contains(reply) ? Hex(answered.value(reply))
+                                                                                  : QStringLiteral("-"));
+    }
+    said << QStringLiteral("binary: %1").arg(options.BinaryBothWays() ? QStringLiteral("yes") : QStringLiteral("no"));
+    refusal = said.join(QStringLiteral(", "));
+    return false;
 }
 
 void NetworkTransport::Close()
@@ -139,9 +173,11 @@ void NetworkTransport::Receive()
         for (const Telnet::Decoder::Negotiation &n : std::as_const(decoder.negotiations))
             answers += options.Answer(n);
         decoder.negotiations.clear();
-        if (!answers.isEmpty())
+        if (!answers.isEmpty() && socket.bytesToWrite() < UnsentAnswersLimit)
             socket.write(answers);
     }
+    if (inbox.size() > InboxLimit)
+        inbox.remove(0, inbox.size() - InboxLimit);
     if (open && !inbox.isEmpty())
         emit BytesArrived();
 }

@@ -26,9 +26,11 @@ public:
     qint64 BytesAvailable() const override;
     qint64 Read(char *data, qint64 maxCount) override;
     void Write(const char *data, qint64 count, int timeoutMs) override;
+    QString Refusal() const override { return refusal; }
 
 private:
     bool Telnet() const { return entry.kind == PortEntry::Kind::Rfc2217; }
+    bool ConfigureRemote(qint32 baudRate, qint32 dataBits);
     void Receive();
     void Dropped();
     // Runs the event loop until done() holds, the connection drops or ms pass; true when done.
@@ -41,4 +43,5 @@ private:
     Telnet::Decoder decoder;
     Telnet::Options options;
     QByteArray inbox;  // line data received, after Telnet is taken out
+    QString refusal;
 };

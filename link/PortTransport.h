@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 // What carries the bytes of the serial line: a local device or a connection to a
 // serial device server. The command layer sees only RS232Port, which holds one
@@ -26,6 +27,9 @@ public:
     virtual qintptr Handle() const { return -1; }
     // The last Open failed because this user may not open the port.
     virtual bool Refused() const { return false; }
+    // The last Configure failed because the far end would not take the line
+    // settings: what it answered instead, else empty.
+    virtual QString Refusal() const { return {}; }
 
 signals:
     void BytesArrived();

@@ -85,6 +85,7 @@ bool RS232Port::OpenPort(const QString &portNumber)
     const std::optional<PortEntry> entry = ParsePortEntry(DeviceForPortNumber(portNumber, PortList()));
     if (!entry)
         return false;
+    openedEntry = DeviceForPortNumber(portNumber, PortList());
     if (entry->IsNetwork())
         transport = std::make_unique<NetworkTransport>(*entry);
     else
@@ -99,7 +100,13 @@ bool RS232Port::OpenPort(const QString &portNumber)
 
 bool RS232Port::ConfigurePort(qint32 baudRate, qint32 dataBits)
 {
-    return IsOpen() && transport->Configure(baudRate, dataBits);
+    if (!IsOpen())
+        return false;
+    if (transport->Configure(baudRate, dataBits))
+        return true;
+    if (!transport->Refusal().isEmpty())
+        emit LineSettingsRefused(openedEntry, transport->Refusal());
+    return false;
 }
 
 void RS232Port::ClosePort()

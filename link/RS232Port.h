@@ -48,10 +48,13 @@ signals:
     void BytesArrived();
     // A serial device exists but this user may not open it.
     void PermissionDenied(const QString &devicePath);
+    // A device server would not confirm the line settings; answer says what it did answer.
+    void LineSettingsRefused(const QString &entry, const QString &answer);
 
 private:
     std::unique_ptr<PortTransport> transport;
     std::optional<QStringList> explicitPorts;
+    QString openedEntry;
     qintptr handle = -1;
     qint32 bytesWaiting = 0;
 };

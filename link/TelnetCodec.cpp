@@ -48,34 +48,55 @@ QByteArray Decoder::Feed(const QByteArray &bytes)
                 state = State::Option;
             } else if (b == SB) {
                 sub.clear();
+                sub.squeeze();
                 state = State::Sub;
             } else {
                 state = State::Data;  // a command without an option (NOP, GA, ...)
             }
             break;
         case State::Option:
-            negotiations.append({verb, b});
+            if (negotiations.size() < MostKept)
+                negotiations.append({verb, b});
             state = State::Data;
             break;
         case State::Sub:
             if (b == IAC)
                 state = State::SubIac;
             else
-                sub += c;
+                Keep(b);
             break;
         case State::SubIac:
             if (b == SE) {
-                if (!sub.isEmpty())
+                if (!sub.isEmpty() && subnegotiations.size() < MostKept)
                     subnegotiations.append({quint8(sub.at(0)), sub.mid(1)});
+                sub.clear();
                 state = State::Data;
             } else {
-                sub += c;  // IAC IAC inside: one 0xFF
-                state = State::Sub;
+                Keep(b);  // IAC IAC inside: one 0xFF
             }
+            break;
+        case State::Discard:
+            if (b == IAC)
+                state = State::DiscardIac;
+            break;
+        case State::DiscardIac:
+            state = b == SE ? State::Data : State::Discard;
             break;
         }
     }
     return data;
+}
+
+void Decoder::Keep(quint8 b)
+{
+    if (sub.size() >= LongestSubnegotiation) {
+        sub.clear();
+        sub.squeeze();
+        state = State::Discard;
+        return;
+    }
+    sub += char(b);
+    state = State::Sub;
 }
 
 bool Options::WantedHere(quint8 option)
@@ -112,22 +133,26 @@ QByteArray Options::Answer(const Decoder::Negotiation &negotiation)
     const quint8 option = negotiation.option;
     switch (negotiation.verb) {
     case DO:
-        if (here.contains(option))
-            return {};
         if (!WantedHere(option))
             return Say(WONT, option);
+        agreedHere.insert(option);
+        if (here.contains(option))
+            return {};
         here.insert(option);
         return Say(WILL, option);
     case DONT:
+        agreedHere.remove(option);
         return here.remove(option) ? Say(WONT, option) : QByteArray();
     case WILL:
-        if (there.contains(option))
-            return {};
         if (!WantedThere(option))
             return Say(DONT, option);
+        agreedThere.insert(option);
+        if (there.contains(option))
+            return {};
         there.insert(option);
         return Say(DO, option);
     case WONT:
+        agreedThere.remove(option);
         return there.remove(option) ? Say(DONT, option) : QByteArray();
     default:
         return {};

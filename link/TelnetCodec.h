@@ -25,9 +25,15 @@ QByteArray Escape(const QByteArray &data);
 QByteArray ComPortCommand(quint8 command, const QByteArray &value);
 
 // Splits what the server sends into line data and Telnet commands, across reads.
+// What it keeps is bounded whatever a server sends: a subnegotiation longer than
+// any the protocol defines is dropped, and commands beyond MostKept wait untaken
+// are dropped too.
 class Decoder
 {
 public:
+    static constexpr int LongestSubnegotiation = 256;
+    static constexpr int MostKept = 64;
+
     struct Negotiation
     {
         quint8 verb;    // DO, DONT, WILL or WONT
@@ -45,8 +51,12 @@ public:
     QList<Negotiation> negotiations;
     QList<Subnegotiation> subnegotiations;
 
+    // Bytes of an unfinished subnegotiation held now.
+    qsizetype Held() const { return sub.size(); }
+
 private:
-    enum class State { Data, Command, Option, Sub, SubIac };
+    enum class State { Data, Command, Option, Sub, SubIac, Discard, DiscardIac };
+    void Keep(quint8 b);
     State state = State::Data;
     quint8 verb = 0;
     QByteArray sub;
@@ -62,6 +72,8 @@ public:
     QByteArray Start();
     // The answer to the server's negotiation, often nothing.
     QByteArray Answer(const Decoder::Negotiation &negotiation);
+    // The server has agreed to 8-bit data both ways.
+    bool BinaryBothWays() const { return agreedHere.contains(Binary) && agreedThere.contains(Binary); }
 
 private:
     QByteArray Say(quint8 verb, quint8 option);
@@ -70,6 +82,8 @@ private:
 
     QSet<quint8> here;   // options this side performs
     QSet<quint8> there;  // options the server performs
+    QSet<quint8> agreedHere;   // of those, what the server has said yes to
+    QSet<quint8> agreedThere;
 };
 
 } // namespace Telnet

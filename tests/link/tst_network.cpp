@@ -2,10 +2,15 @@
 #include "PlainBulkEditor.h"
 #include "PortEntry.h"
 #include "SearchingEditor.h"
+#include "NetworkTransport.h"
 #include "Ser2Net.h"
+#include "TelnetCodec.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
+#include <QtEndian>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,6 +24,79 @@ QByteArray ReadAll(CommandLayer &commands, SimulatorTerminal &sim, BulkEditor &e
     commands.ProgressTotal = ReadAllFrameCount;
     ReadAllFromDevice(commands, editor, prompt);
     return sim.Received().mid(before);
+}
+
+// A device server that speaks RFC 2217 as told: it may keep its own baud rate or
+// refuse 8-bit data, or, instead of answering, pour out what flood gives.
+class ScriptedServer : public QTcpServer
+{
+public:
+    quint32 baud = 9600;
+    bool binary = true;
+    QByteArray flood;
+
+    ScriptedServer()
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *client = nextPendingConnection();
+            if (!flood.isEmpty()) {
+                // Once the client has settled, as a server gone wrong later would.
+                QTimer::singleShot(200, client, [this, client] { client->write(flood); });
+                return;
+            }
+            connect(client, &QTcpSocket::readyRead, client, [this, client] { Answer(client); });
+        });
+    }
+    QString Entry(const char *kind = "rfc2217") const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2").arg(QLatin1String(kind)).arg(serverPort());
+    }
+
+private:
+    void Answer(QTcpSocket *client)
+    {
+        decoder.Feed(client->readAll());
+        QByteArray out;
+        for (const auto &n : std::as_const(decoder.negotiations)) {
+            const bool yes = n.option != Telnet::Binary || binary;
+            const quint8 verb = n.verb == Telnet::DO ? (yes ? Telnet::WILL : Telnet::WONT)
+                                                     : (yes ? Telnet::DO : Telnet::DONT);
+            if (n.verb == Telnet::DO || n.verb == Telnet::WILL)
+                out += QByteArray() + char(Telnet::IAC) + char(verb) + char(n.option);
+        }
+        for (const auto &sub : std::as_const(decoder.subnegotiations)) {
+            QByteArray value = sub.body.mid(1);
+            if (quint8(sub.body.at(0)) == Telnet::SetBaudRate)
+                qToBigEndian(baud, value.data());
+            out += Telnet::ComPortCommand(quint8(sub.body.at(0)) + Telnet::ServerReply, value);
+        }
+        decoder.negotiations.clear();
+        decoder.subnegotiations.clear();
+        client->write(out);
+    }
+    Telnet::Decoder decoder;
+};
+
+// Megabytes of what a broken or hostile server might send.
+QByteArray HostileBytes()
+{
+    const auto command = [](std::initializer_list<quint8> bytes) {
+        QByteArray b;
+        for (quint8 x : bytes)
+            b += char(x);
+        return b;
+    };
+    QByteArray bytes = command({Telnet::IAC, Telnet::SB, Telnet::ComPortOption}) + QByteArray(1 << 20, 'x');
+    bytes += command({Telnet::IAC, Telnet::SE}) + command({Telnet::IAC, 241}).repeated(200000);
+    for (int i = 0; i < 10000; ++i)
+        bytes += command({Telnet::IAC, quint8(Telnet::WILL + i % 4), quint8(i % 256)});
+    for (int i = 0; i < 1000; ++i)
+        bytes += command({Telnet::IAC, Telnet::SB, Telnet::ComPortOption, 101, 0, 0, 0x4b, 0, Telnet::IAC, Telnet::SE});
+    QByteArray noise(1 << 20, '\0');
+    QRandomGenerator generator(7);
+    generator.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    return bytes + noise;
 }
 
 } // namespace
@@ -36,6 +114,8 @@ private slots:
     void stoppedServerIsReportedOnceAndFoundAgain();
     void unreachableServersCostAtMostTheDeadline();
     void busyServerPortIsSkipped();
+    void hostileServerCannotGrowMemory();
+    void unconfirmedLineSettingsAreRefused();
 };
 
 void TestNetwork::initTestCase()
@@ -219,6 +299,65 @@ void TestNetwork::busyServerPortIsSkipped()
         QVERIFY(!second.state.port.IsOpen());
         QCOMPARE(sim->Processor().FramesReceived(), 1);
     }
+}
+
+void TestNetwork::hostileServerCannotGrowMemory()
+{
+    const QByteArray hostile = HostileBytes();
+    Telnet::Decoder decoder;
+    for (qsizetype at = 0; at < hostile.size(); at += 4096) {
+        decoder.Feed(hostile.mid(at, 4096));
+        QVERIFY(decoder.Held() <= Telnet::Decoder::LongestSubnegotiation);
+        QVERIFY(decoder.negotiations.size() <= Telnet::Decoder::MostKept);
+        QVERIFY(decoder.subnegotiations.size() <= Telnet::Decoder::MostKept);
+    }
+    // Whatever state the noise left, a closing sequence ends it; then a good answer is understood.
+    decoder.subnegotiations.clear();
+    const QByteArray good = QByteArray::fromHex("fff0fff0fffa2c6500002580fff033");
+    QVERIFY(decoder.Feed(good).endsWith('\x33'));
+    QCOMPARE(decoder.subnegotiations.size(), 1);
+    QCOMPARE(decoder.subnegotiations[0].body, QByteArray::fromHex("6500002580"));
+
+    // Through real connections: the flood is refused over Telnet; over raw TCP what nobody
+    // reads yet is bounded like a serial driver's queue, and the newest byte is kept.
+    ScriptedServer server;
+    server.flood = QByteArray::fromHex("fffb00fffb03fffd00fffd03") + hostile + QByteArray::fromHex("33");
+    RS232Port port;
+    port.SetPortList(QStringList{server.Entry()});
+    QVERIFY(!port.OpenPort(QStringLiteral("1")) || !port.ConfigurePort(9600, 8));
+    NetworkTransport raw(*ParsePortEntry(server.Entry("tcp")));
+    QVERIFY(raw.Open());
+    QTRY_VERIFY(raw.BytesAvailable() > 0 && server.findChildren<QTcpSocket *>().constLast()->bytesToWrite() == 0);
+    QTest::qWait(100);
+    QVERIFY(raw.BytesAvailable() <= 4096);
+    QByteArray kept(int(raw.BytesAvailable()), '\0');
+    raw.Read(kept.data(), kept.size());
+    QCOMPARE(kept.right(1), QByteArray("\x33"));
+}
+
+// A server that keeps another speed, or will not carry 8-bit data, is a port that cannot be opened.
+void TestNetwork::unconfirmedLineSettingsAreRefused()
+{
+    for (const bool keepsSpeed : {true, false}) {
+        ScriptedServer server;
+        server.baud = keepsSpeed ? 19200 : 9600;
+        server.binary = keepsSpeed;
+        RS232Port port;
+        QSignalSpy refused(&port, &RS232Port::LineSettingsRefused);
+        port.SetPortList(QStringList{server.Entry()});
+        QVERIFY(port.OpenPort(QStringLiteral("1")));
+        QVERIFY(!port.ConfigurePort(9600, 8));
+        QVERIFY(!port.IsOpen());
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused[0][0].toString(), server.Entry());
+        const QString answer = refused[0][1].toString();
+        QVERIFY2(answer.contains(keepsSpeed ? QStringLiteral("1: 00 00 4b 00") : QStringLiteral("binary: no")),
+                 qPrintable(answer));
+    }
+    ScriptedServer willing;
+    RS232Port port;
+    port.SetPortList(QStringList{willing.Entry()});
+    QVERIFY(port.OpenPort(QStringLiteral("1")) && port.ConfigurePort(9600, 8));
 }
 
 QTEST_GUILESS_MAIN(TestNetwork)
