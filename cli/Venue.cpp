@@ -1,9 +1,11 @@
 #include "Venue.h"
 
+#include "UnitName.h"
 #include "UnitSession.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
@@ -98,11 +100,7 @@ QList<UnitResult> RunUnits(const QList<Unit> &units, const UnitJob &job)
 
 Unit UnitFromEntry(const QString &entry)
 {
-    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]+"));
-    QString name = entry;
-    name.remove(QRegularExpression(QStringLiteral("^[a-z0-9]+://"))).remove(QRegularExpression(QStringLiteral("^/dev/")));
-    name.replace(unsafe, QStringLiteral("_"));
-    return {name, entry};
+    return {UnitNameFromEntry(entry), entry, QString()};
 }
 
 std::optional<QList<Unit>> ReadUnitsFile(const QString &path, QString *error)
@@ -113,15 +111,39 @@ std::optional<QList<Unit>> ReadUnitsFile(const QString &path, QString *error)
         return std::nullopt;
     }
     QList<Unit> units;
-    for (const QString &raw : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        const QString line = raw.trimmed();
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = lines[n].trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
+        const QString origin = QStringLiteral("%1:%2").arg(path).arg(n + 1);
         const QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")));
-        if (words.size() == 1)
-            units.append(UnitFromEntry(words[0]));
-        else
-            units.append({words[0], words[1]});
+        Unit unit = words.size() == 1 ? UnitFromEntry(words[0]) : Unit{words[0], words[1], QString()};
+        unit.origin = origin;
+        if (const QString fault = UnitNameFault(unit.name); !fault.isEmpty()) {
+            *error = QStringLiteral("%1: %2").arg(origin, fault);
+            return std::nullopt;
+        }
+        units.append(unit);
     }
     return units;
+}
+
+QString RepeatedUnitName(const QList<Unit> &units)
+{
+    const auto where = [](const Unit &u) {
+        return u.origin.isEmpty() ? QStringLiteral("\"%1\" on the command line").arg(u.entry)
+                                  : QStringLiteral("%1 (%2)").arg(u.origin, u.entry);
+    };
+    QHash<QString, int> seen;
+    for (int i = 0; i < units.size(); ++i) {
+        const auto first = seen.constFind(units[i].name);
+        if (first == seen.cend()) {
+            seen.insert(units[i].name, i);
+            continue;
+        }
+        return QStringLiteral("%1 and %2 have the same name \"%3\"; give each its own")
+            .arg(where(units[*first]), where(units[i]), units[i].name);
+    }
+    return {};
 }

@@ -14,8 +14,9 @@ enum ExitStatus { AllWell = 0, DifferencesFound = 1, BadUsage = 2, UnitFailed = 
 
 struct Unit
 {
-    QString name;   // for file names and listings
-    QString entry;  // the port entry
+    QString name;    // for file names and listings
+    QString entry;   // the port entry
+    QString origin;  // where it was named: "FILE:LINE", or empty for the command line
 };
 
 struct UnitResult
@@ -46,7 +47,10 @@ using UnitJob = std::function<void(UnitSession &session, UnitResult &result)>;
 QList<UnitResult> RunUnits(const QList<Unit> &units, const UnitJob &job);
 
 // Units from a file: one per line, "NAME ENTRY" or just "ENTRY"; blank lines
-// and lines starting with "#" skipped. Nothing, with the reason, when unreadable.
+// and lines starting with "#" skipped. Nothing, with the reason, when unreadable
+// or when a name is unfit for a file name.
 std::optional<QList<Unit>> ReadUnitsFile(const QString &path, QString *error);
 // A unit named after its entry, fit for a file name.
 Unit UnitFromEntry(const QString &entry);
+// Why the units cannot all be told apart by name (two would share a backup file), or empty.
+QString RepeatedUnitName(const QList<Unit> &units);

@@ -70,6 +70,9 @@ std::optional<QList<Unit>> TakeUnits(const QStringList &entries, const QString &
         if (ComPortNumber(unit.entry) == 0 && !ParsePortEntry(unit.entry, error))
             return std::nullopt;
     }
+    *error = RepeatedUnitName(units);
+    if (!error->isEmpty())
+        return std::nullopt;
     return units;
 }
 
@@ -123,7 +126,7 @@ int Run(const QString &command, QStringList args, const Options &options)
                 return r.status != AllWell && r.message.startsWith(QLatin1String("cannot open"));
             }), results.end());
             if (results.isEmpty()) {
-                UnitResult none({QStringLiteral("COM1-COM12"), QString()});
+                UnitResult none({QStringLiteral("COM1-COM12"), QString(), QString()});
                 none.status = UnitFailed;
                 none.result = QStringLiteral("failed");
                 none.message = QStringLiteral("no port could be opened");
@@ -205,7 +208,7 @@ int Run(const QString &command, QStringList args, const Options &options)
         }
         for (int k = 0; k < reads.size(); ++k)
             sides[unitSides[k]] = reads[k].settings;
-        UnitResult compared({QStringLiteral("diff"), args.join(QLatin1Char(' '))});
+        UnitResult compared({QStringLiteral("diff"), args.join(QLatin1Char(' ')), QString()});
         for (const UnitResult &r : reads)
             compared.seconds = std::max(compared.seconds, r.seconds);
         compared.differences = CompareSettings(sides[0], sides[1]);

@@ -79,6 +79,7 @@ private slots:
     void getAndSetByName();
     void venueBackupThroughServers();
     void usageErrors();
+    void unitsFileNamesAreUniqueFileNames();
 };
 
 void TestQuorinctl::restoreSendsEverythingAndVerifies()
@@ -259,6 +260,35 @@ void TestQuorinctl::usageErrors()
     QCOMPARE(held.status, 3);
     QVERIFY(held.out.contains(QStringLiteral("in use by another program")));
     QVERIFY(sim->Received().isEmpty());
+}
+
+// Two units with one name would share one backup file; a name with a path in it writes
+// outside the folder. Either is refused before any unit is reached.
+void TestQuorinctl::unitsFileNamesAreUniqueFileNames()
+{
+    auto sim = Sim();
+    QVERIFY(sim);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const auto refused = [&](const QString &lines, const QString &reason) {
+        QFile file(dir.filePath(QStringLiteral("venue.units")));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write((lines.contains(QLatin1String("%1")) ? lines.arg(sim->Path()) : lines).toUtf8());
+        file.close();
+        const ToolRun run = Tool({QStringLiteral("--units"), file.fileName(), QStringLiteral("backup"),
+                                  QStringLiteral("--out"), out});
+        QVERIFY2(run.status == 2, qPrintable(lines));
+        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    };
+    refused(QStringLiteral("# venue\nroom7 %1\n\nroom7 tcp://127.0.0.1:1\n"),
+            QStringLiteral("venue.units:4 (tcp://127.0.0.1:1) have the same name \"room7\""));
+    refused(QStringLiteral("../../escaped %1\n"), QStringLiteral("venue.units:1: the name \"../../escaped\" holds a slash"));
+    refused(QStringLiteral("room7 %1\n.. tcp://127.0.0.1:1\n"), QStringLiteral("venue.units:2: the name \"..\" holds \"..\""));
+    refused(QStringLiteral("-rf %1\n"), QStringLiteral("venue.units:1: the name \"-rf\" starts with \"-\""));
+    refused(QStringLiteral("room\u00077 %1\n"), QStringLiteral("venue.units:1: the name holds a control character (U+0007)"));
+    refused(QStringLiteral("tcp://127.0.0.1:4001\nrfc2217://127.0.0.1:4001\n"), QStringLiteral("same name \"127.0.0.1_4001\""));
+    QVERIFY(sim->Received().isEmpty());
+    QVERIFY(!QFileInfo::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestQuorinctl)
