@@ -96,10 +96,9 @@ void CompareWindow::TakeAll()
 
 void CompareWindow::SendAll()
 {
-    const QList<SettingDifference> sent = differences;
+    const int acknowledged = SendToUnit ? SendToUnit(differences) : 0;
     QList<int> rows;
-    for (int i = 0; i < sent.size(); ++i)
+    for (int i = 0; i < acknowledged; ++i)
         rows << i;
-    emit SendEditorValues(sent);
     Remove(rows);
 }

@@ -3,6 +3,7 @@
 #include "NamedSettings.h"
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -28,10 +29,11 @@ public:
     void TakeSelected();
     void TakeAll();
     void SendAll();
+    // Sends the editor's values of these settings, in order; how many the unit acknowledged.
+    std::function<int(const QList<SettingDifference> &settings)> SendToUnit;
 
 signals:
     void TakeValues(const QList<SettingDifference> &taken);
-    void SendEditorValues(const QList<SettingDifference> &sent);
 
 private:
     void Remove(const QList<int> &rows);

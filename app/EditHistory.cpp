@@ -8,21 +8,23 @@ constexpr int MostSteps = 1000;
 void EditHistory::Mark(const EditorState &now)
 {
     if (open && *open != now) {
-        undo.append(*open);
+        undo.append({*open, openEditorOnly});
         if (undo.size() > MostSteps)
             undo.removeFirst();
         redo.clear();
     }
     open = now;
+    openEditorOnly = false;
 }
 
-std::optional<EditorState> EditHistory::Step(QList<EditorState> &from, QList<EditorState> &to,
+std::optional<HistoryStep> EditHistory::Step(QList<HistoryStep> &from, QList<HistoryStep> &to,
                                              const EditorState &now)
 {
     Mark(now);
     if (from.isEmpty())
         return std::nullopt;
-    to.append(now);
-    open = from.takeLast();
-    return open;
+    const HistoryStep step = from.takeLast();
+    to.append({now, step.editorOnly});
+    open = step.state;
+    return step;
 }

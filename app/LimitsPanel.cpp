@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -114,6 +115,8 @@ void LimitsPanel::SetTextColour(int i, const QColor &colour)
 void LimitsPanel::ShowSpinValue(int i)
 {
     const int value = VScroll1[i]->value();
+    if (RowOf(i) != 2)
+        Text1[i]->setMaxLength(2);
     Text1[i]->setText(RowOf(i) == 2 ? ModeName(i / 3, value) : QString::number(value));
     SetTextColour(i, CommittedText);
 }
@@ -172,6 +175,15 @@ bool LimitsPanel::CommitLimitValue(int i, int value)
         return false;
     Text1[i]->setText(QString::number(value));
     return CommitLimitText(i);
+}
+
+void LimitsPanel::ShowRefusedLimit(int i, int value)
+{
+    const QString text = QString::number(value);
+    // Shown whole, even where it has more digits than a user may type.
+    Text1[i]->setMaxLength(std::max(2, int(text.size())));
+    Text1[i]->setText(text);
+    SetTextColour(i, EditedText);
 }
 
 bool LimitsPanel::SetModeValue(int i, int value)

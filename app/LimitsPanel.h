@@ -44,6 +44,9 @@ public:
     // is refused with false and changes nothing.
     bool CommitLimitValue(int i, int value);
     bool SetModeValue(int i, int value);
+    // A minimum or maximum read from the unit that no box may hold: box i shows it,
+    // uncommitted (red), beside the read's error, while the cell keeps its setting.
+    void ShowRefusedLimit(int i, int value);
 
     int SpinValue(int i) const;
     // The highest volume the channel allows now: the number in its maximum box,

@@ -16,6 +16,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -148,7 +149,8 @@ public:
     CompareWindow *Comparison() const;
 
     // Undo and redo of the user's changes (Ctrl+Z; Ctrl+Y, Ctrl+Shift+Z). Connected,
-    // a restored state goes to the unit as the live edits send it.
+    // a restored state goes to the unit as the same change made by hand would;
+    // a read or an import undone or redone changes the editor only.
     EditHistory History;
     EditorState CaptureState();
     void Undo();
@@ -195,6 +197,8 @@ private:
     void ShowInputSource(int index);
     void HintPortPermission(const QString &devicePath);
     bool portPermissionHinted = false;
+    void ReportLineSettingsRefused(const QString &entry, const QString &answer);
+    QSet<QString> refusalsReported;
     void KeepVolumeBelowMaximum(int channel, int maximum);
     template <int Rows, int N>
     void SendTableSlider(C_ScrollBar *slider, ParamSlot (&table)[Rows][N], int row, int index,
@@ -218,11 +222,16 @@ private:
     QPointer<CompareWindow> compareWindow;
 
     void SetUpUndo();
-    void RestoreState(const EditorState &target);
+    void TakeHistoryStep(bool redo);
+    void TakePendingHistorySteps();
+    bool SentByHand(const NamedSetting &setting) const;
+    void RestoreState(const EditorState &target, bool send);
     bool restoring = false;
+    QList<bool> pendingHistorySteps;  // true for a redo
+    QTimer historyRetry;
 
     std::optional<SettingsSnapshot> ReadUnitSettings();
     void ShowComparison(const QList<SettingDifference> &differences, bool withUnit, const QString &agreement);
     void TakeCompared(const QList<SettingDifference> &taken);
-    void SendCompared(const QList<SettingDifference> &sent);
+    int SendCompared(const QList<SettingDifference> &settings);
 };

@@ -68,7 +68,7 @@ void MainFrm::ShowComparison(const QList<SettingDifference> &differences, bool w
         compareWindow = new CompareWindow(this);
         compareWindow->setAttribute(Qt::WA_DeleteOnClose);
         connect(compareWindow, &CompareWindow::TakeValues, this, &MainFrm::TakeCompared);
-        connect(compareWindow, &CompareWindow::SendEditorValues, this, &MainFrm::SendCompared);
+        compareWindow->SendToUnit = [this](const QList<SettingDifference> &settings) { return SendCompared(settings); };
     }
     compareWindow->Show(differences, withUnit ? QStringLiteral("机器") : QStringLiteral("文件"), withUnit, agreement);
 }
@@ -118,18 +118,24 @@ void MainFrm::TakeCompared(const QList<SettingDifference> &taken)
     History.Mark(CaptureState());
 }
 
-// Sent as the live edits send them, with the window disabled as a list choice disables it.
-void MainFrm::SendCompared(const QList<SettingDifference> &sent)
+// The editor's values as they are now, the user may have edited since the comparison; sent as
+// the live edits send them, with the window disabled as a list choice disables it.
+int MainFrm::SendCompared(const QList<SettingDifference> &settings)
 {
     if (!Commands.IsConnected) {
         state.prompt.Warn(QStringLiteral("还没有连接到目标机。"));
-        return;
+        return 0;
     }
+    const SettingsSnapshot now = CurrentSettings();
     SetWindowEnabled(false);
-    for (const SettingDifference &d : sent)
-        if (!SendSet(d.setting->Block(), d.setting->Selector(), d.setting->Address(), d.first))
+    int acknowledged = 0;
+    for (const SettingDifference &d : settings) {
+        if (!SendSet(d.setting->Block(), d.setting->Selector(), d.setting->Address(), d.setting->Value(now)))
             break;
+        ++acknowledged;
+    }
     SetWindowEnabled(true);
+    return acknowledged;
 }
 
 CompareWindow *MainFrm::Comparison() const

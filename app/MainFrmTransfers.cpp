@@ -51,6 +51,7 @@ int LimitRow(ParamBlock block)
 
 void MainFrm::ReadAllFromDevice()
 {
+    History.MarkEditorOnly();
     ::ReadAllFromDevice(Commands, *this, state.prompt);
 }
 
@@ -62,8 +63,10 @@ void MainFrm::UploadAllToDevice()
 void MainFrm::ImportSettingsFile()
 {
     const std::optional<SettingsSnapshot> file = ::ImportSettingsFile(state, this);
-    if (file)
-        ApplySettings(*file);
+    if (!file)
+        return;
+    History.MarkEditorOnly();
+    ApplySettings(*file);
 }
 
 void MainFrm::SaveSettingsFile()
@@ -166,6 +169,11 @@ quint8 MainFrm::LimitValue(ParamBlock block, int channel)
 bool MainFrm::ApplyLimit(ParamBlock block, int channel, quint8 value)
 {
     const int i = 3 * channel + LimitRow(block);
-    return block == ParamBlock::ChannelMode ? Limits->SetModeValue(i, value)
-                                            : Limits->CommitLimitValue(i, value);
+    if (block == ParamBlock::ChannelMode)
+        return Limits->SetModeValue(i, value);
+    if (value > LimitsPanel::LimitMaximum) {
+        Limits->ShowRefusedLimit(i, value);
+        return false;
+    }
+    return Limits->CommitLimitValue(i, value);
 }

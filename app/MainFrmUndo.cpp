@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <utility>
 #include <QShortcut>
 
 namespace {
@@ -28,6 +30,8 @@ void MainFrm::SetUpUndo()
     for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &MainFrm::Redo);
     History.Rebase(CaptureState());
+    historyRetry.setInterval(15);
+    connect(&historyRetry, &QTimer::timeout, this, &MainFrm::TakePendingHistorySteps);
 }
 
 EditorState MainFrm::CaptureState()
@@ -46,7 +50,8 @@ EditorState MainFrm::CaptureState()
 bool MainFrm::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && !restoring && isEnabled()
+    const bool repeat = type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->isAutoRepeat();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && !repeat && !restoring && isEnabled()
         && !Commands.ProgressOn) {
         auto *widget = qobject_cast<QWidget *>(watched);
         QWidget *top = widget ? widget->window() : nullptr;
@@ -59,22 +64,63 @@ bool MainFrm::eventFilter(QObject *watched, QEvent *event)
 
 void MainFrm::Undo()
 {
-    if (!isEnabled())
-        return;
-    if (const std::optional<EditorState> target = History.Undo(CaptureState()))
-        RestoreState(*target);
+    TakeHistoryStep(false);
 }
 
 void MainFrm::Redo()
 {
-    if (!isEnabled())
-        return;
-    if (const std::optional<EditorState> target = History.Redo(CaptureState()))
-        RestoreState(*target);
+    TakeHistoryStep(true);
 }
 
-// The lists choose as a click on them does; the rest is applied, then sent setting by setting.
-void MainFrm::RestoreState(const EditorState &target)
+// A slider's set may be waiting for its reply: the one reply state serves one command,
+// so the step waits its turn.
+void MainFrm::TakeHistoryStep(bool redo)
+{
+    if (Commands.IsWaiting) {
+        pendingHistorySteps.append(redo);
+        historyRetry.start();
+        return;
+    }
+    if (!isEnabled())
+        return;
+    const EditorState now = CaptureState();
+    if (const std::optional<HistoryStep> step = redo ? History.Redo(now) : History.Undo(now))
+        RestoreState(step->state, !step->editorOnly);
+}
+
+void MainFrm::TakePendingHistorySteps()
+{
+    if (Commands.IsWaiting)
+        return;
+    historyRetry.stop();
+    const QList<bool> steps = std::exchange(pendingHistorySteps, {});
+    for (bool redo : steps)
+        TakeHistoryStep(redo);
+}
+
+// What the user's own hand would send for the same change: a list choice sends its memory,
+// an edit of a selected memory, a volume or a switch sends its set. Limits and the memories
+// not selected change in the editor only and reach the unit with the next upload.
+bool MainFrm::SentByHand(const NamedSetting &setting) const
+{
+    switch (setting.Block()) {
+    case ParamBlock::MusicParam:
+        return setting.Selector() == Model.CurrentMusicPreset;
+    case ParamBlock::MicParam:
+        return setting.Selector() == Model.CurrentMicPreset;
+    case ParamBlock::EffectParam:
+        return setting.Selector() == Model.CurrentEffectProgram;
+    case ParamBlock::MuteSwitch:
+    case ParamBlock::LockSwitch:
+    case ParamBlock::ExciterSwitch:
+    case ParamBlock::InputSource:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainFrm::RestoreState(const EditorState &target, bool send)
 {
     restoring = true;
     const EditorState now = CaptureState();
@@ -89,9 +135,10 @@ void MainFrm::RestoreState(const EditorState &target)
     const QList<SettingDifference> changed = CompareSettings(CaptureState().settings, target.settings);
     ApplySettings(target.settings);
     SetWindowEnabled(false);
-    bool sending = Commands.IsConnected;
+    bool sending = send && Commands.IsConnected;
     for (const SettingDifference &d : changed)
-        sending = sending && SendSet(d.setting->Block(), d.setting->Selector(), d.setting->Address(), d.second);
+        if (SentByHand(*d.setting))
+            sending = sending && SendSet(d.setting->Block(), d.setting->Selector(), d.setting->Address(), d.second);
     for (int c = 0; c < 3; ++c) {
         if (now.volumes[c] == target.volumes[c])
             continue;

@@ -5,6 +5,7 @@
 #include "C_OptionEx.h"
 #include "C_ProgressBar.h"
 #include "CompareWindow.h"
+#include "SettingsFile.h"
 #include "SimulatorTerminal.h"
 
 #include <QLabel>
@@ -27,6 +28,8 @@ private slots:
     void toolBackupEqualsTheSaveAfterARead();
     void compareWithTheUnitAndUploadWithVerification();
     void undoAndRedoSendWhatTheyRestore();
+    void undoSendsOnlyWhatAHandWould();
+    void refusedLimitFromTheUnitStaysInRed();
 };
 
 namespace {
@@ -282,21 +285,136 @@ void TestWindowTransfers::undoAndRedoSendWhatTheyRestore()
     QCOMPARE(w.Model.CurrentMicPreset, 0);
     QCOMPARE(w.C_ComboBox2->TopIndex(), 0);
 
-    // A bulk read restores the whole state it replaced, on the unit as well.
+    // A bulk read undone and redone changes the editor only: the unit still holds what was read.
     Preset(sim, ParamBlock::EffectParam, 21, EffParams[2].address, 77);
     Preset(sim, ParamBlock::ChannelMinimum, 0, 0, 25);
     const EditorState beforeRead = w.CaptureState();
     QTest::mouseClick(w.C_Button1[0], Qt::LeftButton, {}, QPoint(30, 13));
     QCOMPARE(w.Model.EffProgramTable[1][2].value, quint8(77));
+    before = sim.Received().size();
     w.Undo();
     QVERIFY(w.CaptureState() == beforeRead);
-    QCOMPARE(sim.Processor().Value(ParamBlock::EffectParam, 21, EffParams[2].address), beforeRead.settings.eff[1][2]);
-    QCOMPARE(sim.Processor().Value(ParamBlock::ChannelMinimum, 0, 0), quint8(beforeRead.settings.vol[0]));
     w.Redo();
+    QCOMPARE(sim.Received().size(), before);
     QCOMPARE(w.Model.EffProgramTable[1][2].value, quint8(77));
     QCOMPARE(w.Limits->SpinValue(0), 25);
     QVERIFY(w.isEnabled());
     QVERIFY(f.prompt.Texts(QStringLiteral("warn")).isEmpty());
+}
+
+void TestWindowTransfers::undoSendsOnlyWhatAHandWould()
+{
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    QTemporaryDir dir;
+    EditorFixture f(MainFrm_Big, {sim.Path()});
+    MainFrm &w = *f.window;
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const auto sentBy = [&](const std::function<void()> &action) {
+        const qsizetype before = sim.Received().size();
+        action();
+        return sim.Received().mid(before);
+    };
+
+    // The limits panel never talks to the unit, nor does its undo.
+    QTest::mouseClick(w.Limits->Text1[1], Qt::LeftButton);
+    w.Limits->Text1[1]->selectAll();
+    QTest::keyClicks(w.Limits->Text1[1], QStringLiteral("60"));
+    QTest::keyClick(w.Limits->Text1[1], Qt::Key_Return);
+    QCOMPARE(w.Limits->SpinValue(1), 60);
+    QCOMPARE(sentBy([&] { w.Undo(); }), QByteArray());
+    QCOMPARE(w.Limits->SpinValue(1), 80);
+
+    // An import sent nothing; undone or redone it sends nothing either.
+    SettingsSnapshot file = w.CurrentSettings();
+    file.music[0][0] = 3;
+    file.music[4][0] = 4;
+    file.mute = true;
+    QVERIFY(WriteSettingsFile(dir.filePath(QStringLiteral("a.txt")), file, false));
+    f.prompt.fileAnswers.enqueue(dir.filePath(QStringLiteral("a.txt")));
+    QCOMPARE(sentBy([&] { QTest::mouseClick(w.C_Button1[2], Qt::LeftButton, {}, QPoint(30, 13)); }), QByteArray());
+    QCOMPARE(w.Model.MusicPresetTable[4][0].value, quint8(4));
+    QCOMPARE(sentBy([&] { w.Undo(); w.Redo(); w.Undo(); }), QByteArray());
+    QCOMPARE(w.Model.MusicPresetTable[4][0].value, quint8(10));
+
+    // Values taken from a comparison: only the selected memory's and the switch's are sent.
+    Preset(sim, ParamBlock::MusicParam, 0, 1, 12);
+    Preset(sim, ParamBlock::MusicParam, 3, 1, 14);
+    Preset(sim, ParamBlock::ChannelMaximum, 0, 2, 70);
+    Preset(sim, ParamBlock::ExciterSwitch, 0, 0, 1);
+    w.CompareWithUnit();
+    QCOMPARE(w.Comparison()->Differences().size(), 4);
+    w.Comparison()->TakeAll();
+    QCOMPARE(sentBy([&] { w.Undo(); }), QByteArray::fromHex("cd020000010a" "cd020a000000"));
+    QCOMPARE(w.Model.MusicPresetTable[3][1].value, quint8(10));
+
+    // A held key repeats its change; the whole press is one step.
+    C_ScrollBar *slider = w.C_ScrollBar1[0];
+    slider->setFocus();
+    QTest::mouseMove(slider, QPoint(52, slider->ThumbY()));
+    const int start = slider->Value();
+    QTest::keyPress(slider, Qt::Key_Up);
+    for (int i = 0; i < 3; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(slider, &repeat);
+    }
+    QTest::keyRelease(slider, Qt::Key_Up);
+    QCOMPARE(slider->Value(), start + 4);
+    w.Undo();
+    QCOMPARE(slider->Value(), start);
+
+    // Ctrl+Z while a slider's set awaits its reply waits its turn on the one reply state.
+    bool deferred = false;
+    std::function<void()> undoWhileWaiting = [&] {
+        if (!w.Commands.IsWaiting) {
+            QTimer::singleShot(0, &w, undoWhileWaiting);
+            return;
+        }
+        const CommandFrame waitingFor = w.Commands.Frame;
+        w.Undo();
+        deferred = w.Commands.IsWaiting && w.Commands.Frame == waitingFor;
+    };
+    QTimer::singleShot(0, &w, undoWhileWaiting);
+    const QByteArray sent = sentBy([&] { DragSlider(w.C_ScrollBar7[2], 15); QTest::qWait(300); });
+    QVERIFY(deferred);
+    QCOMPARE(sent, QByteArray::fromHex("cd020000020f" "cd020000020a"));
+    QCOMPARE(w.C_ScrollBar7[2]->Value(), 10);
+    QVERIFY(f.prompt.shown.size() == 1 && f.prompt.shown[0].look == QStringLiteral("open"));
+}
+
+// A limit above 80 from the unit shows in its box, red, beside the read's error.
+void TestWindowTransfers::refusedLimitFromTheUnitStaysInRed()
+{
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    Preset(sim, ParamBlock::ChannelMaximum, 0, 1, 95);
+    EditorFixture f(MainFrm_Big, {sim.Path()});
+    MainFrm &w = *f.window;
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+    QTest::mouseClick(w.C_Button1[0], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(f.prompt.Texts(QStringLiteral("critical")), QStringList{QStringLiteral("从机器读数据时出错！")});
+    QCOMPARE(w.Limits->Text1[4]->text(), QStringLiteral("95"));
+    QCOMPARE(w.Limits->TextColour(4), QColor(255, 0, 0));
+    QCOMPARE(w.Limits->SpinValue(4), 80);
+
+    // The compare window sends what the editor holds now, and keeps what was not sent.
+    Preset(sim, ParamBlock::ChannelMaximum, 0, 1, 80);
+    w.Model.MusicPresetTable[0][0].value = 4;
+    w.CompareWithUnit();
+    CompareWindow *compare = w.Comparison();
+    QVERIFY(compare);
+    QCOMPARE(compare->Differences().size(), 1);
+    w.Commands.IsConnected = false;
+    compare->SendAll();
+    QCOMPARE(compare->Differences().size(), 1);
+    w.Commands.IsConnected = true;
+    w.Model.MusicPresetTable[0][0].value = 6;
+    const qsizetype before = sim.Received().size();
+    compare->SendAll();
+    QCOMPARE(sim.Received().mid(before), QByteArray::fromHex("cd0200000006"));
+    QVERIFY(compare->Differences().isEmpty());
 }
 
 QTEST_MAIN(TestWindowTransfers)
