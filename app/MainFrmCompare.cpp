@@ -3,7 +3,7 @@
 #include "CompareWindow.h"
 #include "ProgramState.h"
 #include "SettingCommand.h"
-#include "SettingsFile.h"
+#include "SettingsDialogs.h"
 #include "SnapshotTransfer.h"
 #include "UserFormValue.h"
 #include "UserPrompt.h"
@@ -87,7 +87,7 @@ void MainFrm::CompareWithFile()
         return;
     const SettingsFileRead file = ReadSettingsFile(path);
     if (file.outcome != SettingsFileRead::Outcome::Read) {
-        state.prompt.Critical(file.Message(path));
+        state.prompt.Critical(SettingsFileMessage(file, path));
         return;
     }
     ShowComparison(CompareSettings(CurrentSettings(), file.settings), false, QStringLiteral("一致"));

@@ -3,7 +3,7 @@
 #include "C_FlagBar.h"
 #include "C_OptionEx.h"
 #include "ProgramState.h"
-#include "SettingsFile.h"
+#include "SettingsDialogs.h"
 
 namespace {
 

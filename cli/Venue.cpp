@@ -15,20 +15,33 @@
 
 namespace {
 
-// The one flag a signal handler may touch.
-std::atomic<bool> *interruptFlag = nullptr;
+// Set by the first Ctrl+C, SIGTERM or SIGHUP: every unit stops after its current frame.
+std::atomic<bool> *stopFlag = nullptr;
+// Set by the second: the report is printed at once, with the units still busy called stopped.
+std::atomic<bool> hurry{false};
 
 void Interrupted(int)
 {
-    if (!interruptFlag || *interruptFlag)
+    if (!stopFlag)
         _exit(130);
-    *interruptFlag = true;
+    if (*stopFlag)
+        hurry = true;
+    *stopFlag = true;
 }
 
 struct Progress
 {
     std::atomic<int> percent{0};
     std::atomic<bool> done{false};
+};
+
+// What the unit threads share; it outlives RunUnits when a second interrupt leaves them running.
+struct Run
+{
+    std::atomic<bool> stop{false};
+    QList<UnitResult> results;
+    std::vector<std::unique_ptr<Progress>> progress;
+    std::vector<std::unique_ptr<QThread>> threads;
 };
 
 void DrawProgress(const QList<Unit> &units, const std::vector<std::unique_ptr<Progress>> &progress, bool redraw)
@@ -44,57 +57,89 @@ void DrawProgress(const QList<Unit> &units, const std::vector<std::unique_ptr<Pr
     std::fflush(stderr);
 }
 
+void StartUnit(Run &run, int i, const UnitJob &job)
+{
+    Progress *p = run.progress[std::size_t(i)].get();
+    UnitResult *result = &run.results[i];
+    std::atomic<bool> *stop = &run.stop;
+    run.threads.emplace_back(QThread::create([job, p, result, stop] {
+        QElapsedTimer clock;
+        clock.start();
+        UnitSession session(result->unit.name, result->unit.entry, *stop);
+        session.OnProgress = [p](int percent) { p->percent = percent; };
+        if (session.Connect())
+            job(session, *result);
+        result->model = session.ModelAnswered();
+        if (!session.Error().isEmpty()) {
+            result->status = std::max<int>(result->status, UnitFailed);
+            result->result = session.Stopped() ? QStringLiteral("stopped") : QStringLiteral("failed");
+            result->message = session.Error();
+        }
+        result->seconds = clock.nsecsElapsed() / 1e9;
+        p->percent = 100;
+        p->done = true;
+    }));
+    run.threads.back()->start();
+}
+
+// The results as they stand: a unit still busy is reported stopped, and its thread is left to the exit.
+QList<UnitResult> Abandon(Run *run)
+{
+    QList<UnitResult> results;
+    for (int i = 0; i < run->results.size(); ++i) {
+        if (run->progress[std::size_t(i)]->done) {
+            results.append(run->results[i]);
+            continue;
+        }
+        UnitResult stopped(run->results[i].unit);
+        stopped.status = UnitFailed;
+        stopped.result = QStringLiteral("stopped");
+        stopped.message = QStringLiteral("interrupted before it finished: a restore may have left a mix of old and new values");
+        results.append(stopped);
+    }
+    return results;
+}
+
 } // namespace
+
+bool InterruptedTwice()
+{
+    return hurry;
+}
 
 QList<UnitResult> RunUnits(const QList<Unit> &units, const UnitJob &job)
 {
-    std::atomic<bool> stop{false};
-    interruptFlag = &stop;
-    std::signal(SIGINT, Interrupted);
+    auto *run = new Run;
+    stopFlag = &run->stop;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, Interrupted);
 
-    QList<UnitResult> results;
-    for (const Unit &unit : units)
-        results.append(UnitResult{unit});
-    std::vector<std::unique_ptr<Progress>> progress;
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int i = 0; i < units.size(); ++i) {
-        progress.push_back(std::make_unique<Progress>());
-        Progress *p = progress.back().get();
-        UnitResult *result = &results[i];
-        threads.emplace_back(QThread::create([&, p, result] {
-            QElapsedTimer clock;
-            clock.start();
-            UnitSession session(result->unit.name, result->unit.entry, stop);
-            session.OnProgress = [p](int percent) { p->percent = percent; };
-            if (session.Connect())
-                job(session, *result);
-            result->model = session.ModelAnswered();
-            if (!session.Error().isEmpty()) {
-                result->status = std::max<int>(result->status, UnitFailed);
-                result->result = session.Stopped() ? QStringLiteral("stopped") : QStringLiteral("failed");
-                result->message = session.Error();
-            }
-            result->seconds = clock.nsecsElapsed() / 1e9;
-            p->percent = 100;
-            p->done = true;
-        }));
-        threads.back()->start();
+    for (const Unit &unit : units) {
+        run->results.append(UnitResult{unit});
+        run->progress.push_back(std::make_unique<Progress>());
     }
+    for (int i = 0; i < units.size(); ++i)
+        StartUnit(*run, i, job);
 
     const bool terminal = isatty(STDERR_FILENO);
     bool drawn = false;
-    for (const auto &thread : threads) {
-        while (!thread->wait(200)) {
+    for (const auto &thread : run->threads) {
+        while (!thread->wait(200) && !hurry) {
             if (terminal) {
-                DrawProgress(units, progress, drawn);
+                DrawProgress(units, run->progress, drawn);
                 drawn = true;
             }
         }
     }
     if (drawn)
-        DrawProgress(units, progress, true);
-    std::signal(SIGINT, SIG_DFL);
-    interruptFlag = nullptr;
+        DrawProgress(units, run->progress, true);
+    if (hurry)
+        return Abandon(run);  // the threads still use run; the program ends right after the report
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, SIG_DFL);
+    stopFlag = nullptr;
+    QList<UnitResult> results = std::move(run->results);
+    delete run;
     return results;
 }
 

@@ -43,8 +43,11 @@ using UnitJob = std::function<void(UnitSession &session, UnitResult &result)>;
 
 // Runs the job for every unit at once, each on its own thread, and waits for all.
 // Progress goes to standard error, a line per unit redrawn in place, when it is a
-// terminal. The first Ctrl+C asks every unit to stop after its current frame.
+// terminal. The first Ctrl+C (or SIGTERM, SIGHUP) asks every unit to stop after its
+// current frame; a second returns at once, the units still busy called stopped.
 QList<UnitResult> RunUnits(const QList<Unit> &units, const UnitJob &job);
+// A second interrupt came: after its report the program must end at once, with _exit.
+bool InterruptedTwice();
 
 // Units from a file: one per line, "NAME ENTRY" or just "ENTRY"; blank lines
 // and lines starting with "#" skipped. Nothing, with the reason, when unreadable

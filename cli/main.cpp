@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -90,7 +91,11 @@ std::optional<SettingsSnapshot> LoadFile(const QString &path)
     const SettingsFileRead read = ReadSettingsFile(path);
     if (read.outcome == SettingsFileRead::Outcome::Read)
         return read.settings;
-    WriteErrorLine(QStringLiteral("%1: %2").arg(path, read.Message(path)));
+    const char *why = read.outcome == SettingsFileRead::Outcome::Unreadable ? "cannot be read"
+        : read.outcome == SettingsFileRead::Outcome::WrongModel
+        ? "is not a settings file of the QSV-416MZ"
+        : "holds a value that is not a number or is out of range";
+    WriteErrorLine(QStringLiteral("%1: %2").arg(path, QLatin1String(why)));
     return std::nullopt;
 }
 
@@ -303,5 +308,12 @@ int main(int argc, char *argv[])
         return AllWell;
     }
     const Options options{parser.isSet(json), !parser.isSet(noVerify), parser.value(unitsFile), parser.value(outDir)};
-    return Run(command, args, options);
+    const int status = Run(command, args, options);
+    if (InterruptedTwice()) {
+        // Units still waiting for a reply are left behind rather than awaited.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        _exit(status);
+    }
+    return status;
 }

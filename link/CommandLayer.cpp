@@ -24,6 +24,7 @@ CommandLayer::CommandLayer(ProgramState &state, QObject *parent) : QObject(paren
     connect(&TimeOuter, &QTimer::timeout, this, &CommandLayer::TimeOuter_Timer);
     connect(&Timer2, &QTimer::timeout, this, &CommandLayer::Timer2_Timer);
     connect(&state.port, &RS232Port::BytesArrived, this, &CommandLayer::PortHasBytes);
+    connect(&state.port, &RS232Port::Lost, this, &CommandLayer::PortLost);
     Timer2.start(Timer2Interval);
 }
 
@@ -152,6 +153,15 @@ void CommandLayer::EndWait(bool ok)
     TimeOuter.stop();
     for (QEventLoop *loop : std::as_const(waitLoops))
         loop->quit();
+}
+
+// A reply awaited ends as at its deadline, only sooner; between commands the owner reports it.
+void CommandLayer::PortLost()
+{
+    if (IsWaiting)
+        EndWait(false);
+    else if (IsConnected && !ReportingLoss && OnLinkLost)
+        OnLinkLost();
 }
 
 void CommandLayer::PortHasBytes()

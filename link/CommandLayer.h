@@ -69,10 +69,13 @@ public:
     std::function<void(int percent)> OnProgress;
     std::function<void(const QString &text)> OnStatus;
     std::function<void()> OnSyncReceived;
+    // The port lost its line while connected and no command was waiting.
+    std::function<void()> OnLinkLost;
 
 private:
     void EndWait(bool ok);
     void PortHasBytes();
+    void PortLost();
 
     ProgramState &state;
     quint8 ReceiveBuffer[501] = {};

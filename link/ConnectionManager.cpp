@@ -30,12 +30,15 @@ ConnectionManager::ConnectionManager(ProgramState &state, CommandLayer &commands
 
     connect(&commands, &QObject::destroyed, this, [flag = alive] { *flag = false; });
     commands.OnSyncReceived = [this] { Timer4.stop(); };
+    commands.OnLinkLost = [this] { Timer4_Timer(); };
 }
 
 ConnectionManager::~ConnectionManager()
 {
-    if (*alive)
+    if (*alive) {
         commands.OnSyncReceived = nullptr;
+        commands.OnLinkLost = nullptr;
+    }
     *alive = false;
 }
 

@@ -184,8 +184,10 @@ void NetworkTransport::Receive()
 
 void NetworkTransport::Dropped()
 {
-    if (open)
-        Close();
+    if (!open)
+        return;
+    Close();
+    emit Lost();
 }
 
 qint64 NetworkTransport::BytesAvailable() const

@@ -33,4 +33,6 @@ public:
 
 signals:
     void BytesArrived();
+    // The line is gone while open (the server closed, the device vanished); the port is closed.
+    void Lost();
 };

@@ -91,6 +91,7 @@ bool RS232Port::OpenPort(const QString &portNumber)
     else
         transport = std::make_unique<SerialTransport>(entry->device);
     connect(transport.get(), &PortTransport::BytesArrived, this, &RS232Port::BytesArrived);
+    connect(transport.get(), &PortTransport::Lost, this, &RS232Port::Lost);
     const bool opened = transport->Open();
     handle = opened ? transport->Handle() : -1;
     if (!opened && transport->Refused())

@@ -46,6 +46,8 @@ public:
 signals:
     // New bytes came in, for the command layer's early dispatch.
     void BytesArrived();
+    // The open port's line is gone and the port closed: no reply can come any more.
+    void Lost();
     // A serial device exists but this user may not open it.
     void PermissionDenied(const QString &devicePath);
     // A device server would not confirm the line settings; answer says what it did answer.

@@ -70,6 +70,8 @@ void SerialTransport::DeviceFailed(QSerialPort::SerialPortError error)
     const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
         || error == QSerialPort::WriteError;
     // A vanished device keeps reporting itself readable; watching it would spin.
-    if (lost && serial.isOpen())
-        Close();
+    if (!lost || !serial.isOpen())
+        return;
+    Close();
+    emit Lost();
 }

@@ -1,9 +1,6 @@
 #include "SettingsFile.h"
 
 #include "Ini_Oper.h"
-#include "ProgramState.h"
-#include "UserFormValue.h"
-#include "UserPrompt.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,8 +9,7 @@
 
 namespace {
 
-const QByteArray ModelName = QByteArrayLiteral("QSV-416MZ");
-const QString SettingsSection = QStringLiteral("Main");
+
 constexpr int StoredNoInputSource = 3;
 
 QByteArray SlotKey(const char *table, int memory, int param)
@@ -34,7 +30,7 @@ void AddTable(QList<Entry> &entries, const char *name, const Table &table)
 // All keys of the file with their values, in the order the file carries them.
 QList<Entry> SettingsEntries(const SettingsSnapshot &s)
 {
-    QList<Entry> entries{{"Type", ModelName}};
+    QList<Entry> entries{{"Type", QByteArray(SettingsFileModel)}};
     AddTable(entries, "Music", s.music);
     AddTable(entries, "Mic", s.mic);
     AddTable(entries, "Ktv", s.ktv);
@@ -125,11 +121,6 @@ SettingsSnapshot ReadSettings(CheckedReader &reader)
     return s;
 }
 
-QString FileNameForUser(const QString &path)
-{
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-}
-
 } // namespace
 
 bool WriteSettingsFile(const QString &path, const SettingsSnapshot &settings, bool keepOtherContent)
@@ -139,24 +130,9 @@ bool WriteSettingsFile(const QString &path, const SettingsSnapshot &settings, bo
     if (!file)
         return false;
     ProfileText profile(std::move(file->text));
-    profile.SetValues(SettingsSection.toUtf8(), SettingsEntries(settings));
+    profile.SetValues(QByteArray(SettingsFileSection), SettingsEntries(settings));
     file->text = profile.Content();
     return StoreProfileFile(path, *file);
-}
-
-QString SettingsFileRead::Message(const QString &path) const
-{
-    switch (outcome) {
-    case Outcome::Read:
-        return {};
-    case Outcome::Unreadable:
-        return QStringLiteral("无法读取配置文件：%1").arg(FileNameForUser(path));
-    case Outcome::WrongModel:
-        return QStringLiteral("您导入的文件不是") + QString::fromLatin1(ModelName) + QStringLiteral("的配置文件。");
-    case Outcome::BadValue:
-        break;
-    }
-    return QStringLiteral("导入的数据有错误！");
 }
 
 SettingsFileRead ReadSettingsFile(const QString &path)
@@ -166,42 +142,12 @@ SettingsFileRead ReadSettingsFile(const QString &path)
     const std::optional<ProfileFileText> content = LoadProfileFile(path);
     if (!content || !QFileInfo(path).isFile())
         return result;
-    CheckedReader reader(ProfileText(content->text).SectionValues(SettingsSection.toUtf8()));
-    if (reader.Text("Type", "NULL") != ModelName) {
+    CheckedReader reader(ProfileText(content->text).SectionValues(QByteArray(SettingsFileSection)));
+    if (reader.Text("Type", "NULL") != SettingsFileModel) {
         result.outcome = SettingsFileRead::Outcome::WrongModel;
         return result;
     }
     result.settings = ReadSettings(reader);
     result.outcome = reader.bad ? SettingsFileRead::Outcome::BadValue : SettingsFileRead::Outcome::Read;
     return result;
-}
-
-bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapshot &settings)
-{
-    QString path = BrowseSaveFile(state, owner);
-    if (path.isEmpty())
-        return false;
-    if (!path.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive))
-        path += QLatin1String(".txt");
-    state.SettingsPath = path;
-    state.DefaultSection = SettingsSection;
-    const bool saved = WriteSettingsFile(path, settings, true);
-    if (!saved)
-        state.prompt.Critical(QStringLiteral("无法保存配置文件：%1").arg(FileNameForUser(path)));
-    return saved;
-}
-
-std::optional<SettingsSnapshot> ImportSettingsFile(ProgramState &state, QWidget *owner)
-{
-    const QString path = BrowseOpenFile(state, owner);
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return std::nullopt;
-    state.SettingsPath = path;
-    state.DefaultSection = SettingsSection;
-    const SettingsFileRead read = ReadSettingsFile(path);
-    if (read.outcome != SettingsFileRead::Outcome::Read) {
-        state.prompt.Critical(read.Message(path));
-        return std::nullopt;
-    }
-    return read.settings;
 }

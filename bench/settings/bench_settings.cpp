@@ -3,7 +3,7 @@
 
 #include "ProgramState.h"
 #include "ScriptedPrompt.h"
-#include "SettingsFile.h"
+#include "SettingsDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

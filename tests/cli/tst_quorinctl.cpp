@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -80,6 +81,7 @@ private slots:
     void venueBackupThroughServers();
     void usageErrors();
     void unitsFileNamesAreUniqueFileNames();
+    void signalsStopTheUnitsAndReport();
 };
 
 void TestQuorinctl::restoreSendsEverythingAndVerifies()
@@ -289,6 +291,36 @@ void TestQuorinctl::unitsFileNamesAreUniqueFileNames()
     refused(QStringLiteral("tcp://127.0.0.1:4001\nrfc2217://127.0.0.1:4001\n"), QStringLiteral("same name \"127.0.0.1_4001\""));
     QVERIFY(sim->Received().isEmpty());
     QVERIFY(!QFileInfo::exists(out));
+}
+
+// SIGTERM (systemctl stop) and SIGHUP stop as Ctrl+C does, after the frame in progress;
+// a second interrupt reports at once instead of waiting out a silent unit's deadline.
+void TestQuorinctl::signalsStopTheUnitsAndReport()
+{
+    for (const QList<int> &sent : {QList<int>{SIGTERM}, QList<int>{SIGHUP}, QList<int>{SIGINT, SIGINT}}) {
+        SimOptions silent;
+        silent.silentAfter = 3;
+        auto sim = Sim(silent);
+        QVERIFY(sim);
+        QTemporaryDir dir;
+        QProcess tool;
+        tool.start(QStringLiteral(QUORINCTL), {QStringLiteral("backup"), sim->Path(), dir.filePath(QStringLiteral("b.txt"))});
+        QVERIFY(tool.waitForStarted(5000));
+        QTRY_VERIFY(sim->Processor().FramesReceived() >= 3);
+        QElapsedTimer clock;
+        clock.start();
+        for (int sig : sent) {
+            ::kill(pid_t(tool.processId()), sig);
+            QTest::qWait(100);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(tool.state() == QProcess::NotRunning, 8000);
+        const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+        QCOMPARE(tool.exitCode(), 3);
+        QVERIFY2(out.contains(QStringLiteral(" stopped ")), qPrintable(out));
+        if (sent.size() == 2)
+            QVERIFY2(clock.elapsed() < 1500 && out.contains(QStringLiteral("interrupted")), qPrintable(out));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("b.txt"))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQuorinctl)

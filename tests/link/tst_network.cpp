@@ -4,6 +4,7 @@
 #include "SearchingEditor.h"
 #include "NetworkTransport.h"
 #include "Ser2Net.h"
+#include "SettingCommand.h"
 #include "TelnetCodec.h"
 
 #include <QElapsedTimer>
@@ -114,6 +115,7 @@ private slots:
     void stoppedServerIsReportedOnceAndFoundAgain();
     void unreachableServersCostAtMostTheDeadline();
     void busyServerPortIsSkipped();
+    void closedServerIsReportedAtOnce();
     void hostileServerCannotGrowMemory();
     void unconfirmedLineSettingsAreRefused();
 };
@@ -298,6 +300,41 @@ void TestNetwork::busyServerPortIsSkipped()
         QCOMPARE(second.statuses, QStringList{"未连接"});
         QVERIFY(!second.state.port.IsOpen());
         QCOMPARE(sim->Processor().FramesReceived(), 1);
+    }
+}
+
+// A server that closes the connection ends a reply's wait, or an idle link, within
+// 100 ms and once, not at the deadline; a silent server still costs the deadline.
+void TestNetwork::closedServerIsReportedAtOnce()
+{
+    for (const bool waiting : {false, true}) {
+        SimOptions options;
+        options.silentAfter = waiting ? 1 : -1;
+        auto sim = StartSim(options);
+        QVERIFY(sim);
+        auto server = std::make_unique<Ser2Net>(QList<Ser2Net::Line>{{sim->Path(), waiting}});
+        QVERIFY(server->Start());
+        SearchingEditor editor;
+        editor.state.port.SetPortList(QStringList{server->Entry(0)});
+        editor.manager.ConnectDevice();
+        QVERIFY(editor.manager.IsConnected());
+        QElapsedTimer clock;
+        if (waiting) {
+            QTimer::singleShot(300, [&] {
+                server.reset();
+                clock.start();
+            });
+            QVERIFY(!SendSetting(editor.commands, GetOp, ParamBlock::MuteSwitch, 0, 0, 0));
+        } else {
+            server.reset();
+            clock.start();
+            QTRY_VERIFY_WITH_TIMEOUT(!editor.manager.IsConnected(), 1000);
+        }
+        QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
+        QTest::qWait(200);
+        QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
+                 QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+        QVERIFY(!editor.manager.IsConnected() && !editor.state.port.IsOpen());
     }
 }
 

@@ -1,6 +1,6 @@
 #include "ProgramState.h"
 #include "ScriptedPrompt.h"
-#include "SettingsFile.h"
+#include "SettingsDialogs.h"
 #include "UserFormValue.h"
 
 #include <QDir>
