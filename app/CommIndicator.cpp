@@ -1,7 +1,7 @@
 #include "CommIndicator.h"
 
 #include "CommLog.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "UserPrompt.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@ namespace {
 constexpr qsizetype MaxLogLength = 60000;
 }
 
-CommIndicator::CommIndicator(ProgramState &state, QWidget *parent)
+CommIndicator::CommIndicator(AppState &state, QWidget *parent)
     : QWidget(parent, Qt::Window), state(state), text1(new QPlainTextEdit(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);

@@ -4,7 +4,7 @@
 #include <QWidget>
 
 class QPlainTextEdit;
-struct ProgramState;
+struct AppState;
 
 // The traffic log window: shows CommLog and follows it as it grows.
 class CommIndicator : public QWidget
@@ -12,7 +12,7 @@ class CommIndicator : public QWidget
     Q_OBJECT
 
 public:
-    explicit CommIndicator(ProgramState &state, QWidget *parent = nullptr);
+    explicit CommIndicator(AppState &state, QWidget *parent = nullptr);
     ~CommIndicator() override;
 
     QPlainTextEdit *Text1() const { return text1; }
@@ -29,7 +29,7 @@ protected:
 private:
     void ShowMenu(const QPoint &pos);
 
-    ProgramState &state;
+    AppState &state;
     QPlainTextEdit *text1;
     QTimer timer1;
     qsizetype LastShownLength = 0;

@@ -8,15 +8,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-namespace {
-
-QString Shown(const NamedSetting &setting, quint8 raw)
-{
-    return QStringLiteral("%1 (%2)").arg(setting.Shown(raw)).arg(raw);
-}
-
-} // namespace
-
 CompareWindow::CompareWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), list(new QTreeWidget(this)), summary(new QLabel(this)),
       takeSelected(new QPushButton(QStringLiteral("取用所选"), this)),
@@ -52,7 +43,7 @@ void CompareWindow::Show(const QList<SettingDifference> &found, const QString &o
     list->setHeaderLabels({QStringLiteral("设置"), QStringLiteral("编辑器"), otherSide});
     for (const SettingDifference &d : found)
         list->addTopLevelItem(new QTreeWidgetItem(
-            {d.setting->Name(), Shown(*d.setting, d.first), Shown(*d.setting, d.second)}));
+            {d.setting->Name(), d.setting->ShownWithRaw(d.first), d.setting->ShownWithRaw(d.second)}));
     sendAll->setVisible(otherIsUnit);
     Remove({});
     show();

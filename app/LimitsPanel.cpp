@@ -177,6 +177,12 @@ bool LimitsPanel::CommitLimitValue(int i, int value)
     return CommitLimitText(i);
 }
 
+int LimitsPanel::CellOf(ParamBlock block, int channel)
+{
+    const int row = block == ParamBlock::ChannelMinimum ? 0 : block == ParamBlock::ChannelMaximum ? 1 : 2;
+    return 3 * channel + row;
+}
+
 void LimitsPanel::ShowRefusedLimit(int i, int value)
 {
     const QString text = QString::number(value);

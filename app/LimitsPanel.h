@@ -1,5 +1,8 @@
 #pragma once
 
+#include "CommandFrame.h"
+#include "ParameterDefinitions.h"
+
 #include <QObject>
 #include <QString>
 #include <array>
@@ -20,7 +23,7 @@ class LimitsPanel : public QObject
 
 public:
     static constexpr int CellCount = 9;
-    static constexpr int LimitMaximum = 80;
+    static constexpr int LimitMaximum = HighestChannelLimit;
 
     explicit LimitsPanel(QWidget *host);
 
@@ -49,6 +52,8 @@ public:
     void ShowRefusedLimit(int i, int value);
 
     int SpinValue(int i) const;
+    // The cell of a channel's minimum, maximum or mode frame.
+    static int CellOf(ParamBlock block, int channel);
     // The highest volume the channel allows now: the number in its maximum box,
     // typed or committed; the committed maximum when the box holds no number.
     int VolumeCeiling(int channel) const;

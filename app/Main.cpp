@@ -1,7 +1,7 @@
 #include "Main.h"
 
 #include "MainFrm.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "UserPrompt.h"
 
 #include <QGuiApplication>
@@ -77,7 +77,7 @@ StartupDecision DecideStartup(const ScreenMetrics &screen)
         : StartupDecision::SmallLayout;
 }
 
-std::unique_ptr<MainFrm> Main(ProgramState &state, const ScreenMetrics &screen)
+std::unique_ptr<MainFrm> Main(AppState &state, const ScreenMetrics &screen)
 {
     switch (DecideStartup(screen)) {
     case StartupDecision::WrongDpi:

@@ -3,7 +3,7 @@
 #include <memory>
 
 class MainFrm;
-struct ProgramState;
+struct AppState;
 
 // Names the program for Qt. No display name: Qt would append it to every window's caption.
 void ConfigureApplication();
@@ -28,4 +28,4 @@ StartupDecision DecideStartup(const ScreenMetrics &screen);
 
 // The entry point: checks the display, then creates and shows one main window,
 // or tells the user why it cannot and returns none.
-std::unique_ptr<MainFrm> Main(ProgramState &state, const ScreenMetrics &screen);
+std::unique_ptr<MainFrm> Main(AppState &state, const ScreenMetrics &screen);

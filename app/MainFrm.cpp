@@ -2,7 +2,7 @@
 
 #include "Artwork.h"
 #include "CommIndicator.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "UserPrompt.h"
 
 #include <QCloseEvent>
@@ -13,7 +13,7 @@
 #include <QPainter>
 #include <QWindow>
 
-MainFrm::MainFrm(ProgramState &state, const LayoutGeometry &geometry, const ScreenMetrics &screen,
+MainFrm::MainFrm(AppState &state, const LayoutGeometry &geometry, const ScreenMetrics &screen,
                  QWidget *parent)
     : QWidget(parent),
       Commands(state),

@@ -33,21 +33,21 @@ class CommIndicator;
 class CompareWindow;
 class QFrame;
 class QLabel;
-struct ProgramState;
+struct AppState;
 
 // The main window. MainFrm_Big and MainFrm_Small are two geometry tables for
 // this one class; the controls, names and behaviour are the same in both.
 // Controls are public under their names, arrays indexed as their parameters.
-class MainFrm : public QWidget, public BulkEditor
+class MainFrm : public QWidget
 {
     Q_OBJECT
 
 public:
-    MainFrm(ProgramState &state, const LayoutGeometry &geometry, const ScreenMetrics &screen,
+    MainFrm(AppState &state, const LayoutGeometry &geometry, const ScreenMetrics &screen,
             QWidget *parent = nullptr);
     ~MainFrm() override;
 
-    ProgramState &State() { return state; }
+    AppState &State() { return state; }
     const LayoutGeometry &Geometry() const { return geometry; }
 
     // The editor's memories and which of them are selected.
@@ -98,11 +98,11 @@ public:
     // Pages and memories.
     void ShowMusicPage(int index);
     void ShowEffectPage(int code);
-    void ShowPresetValues() override;
+    void ShowPresetValues();
     void LoadFactoryDefaults();
 
     // The whole window takes no input while a sequence of commands runs; timers go on.
-    void SetWindowEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetWindowEnabled(bool enabled) { setEnabled(enabled); }
 
     // The limits panel as the bulk transfer and the settings file fill it.
     bool CommitLimitText(int i) { return Limits->CommitLimitText(i); }
@@ -156,15 +156,6 @@ public:
     void Undo();
     void Redo();
 
-    // What the bulk transfers reach in the editor.
-    QList<TableSlot> AllTableSlots() override;
-    quint8 SwitchValue(ParamBlock block) override;
-    void ApplySwitch(ParamBlock block, bool on) override;
-    quint8 InputSourceValue() override;
-    void ApplyInputSource(quint8 source) override;
-    quint8 LimitValue(ParamBlock block, int channel) override;
-    bool ApplyLimit(ParamBlock block, int channel, quint8 value) override;
-
 signals:
     // The pointer moved over the bare background (not while maximised).
     void BackgroundPointerMoved();
@@ -197,6 +188,7 @@ private:
     void ShowInputSource(int index);
     void HintPortPermission(const QString &devicePath);
     bool portPermissionHinted = false;
+    static QString StatusText(LinkStatus status);
     void ReportLineSettingsRefused(const QString &entry, const QString &answer);
     QSet<QString> refusalsReported;
     void KeepVolumeBelowMaximum(int channel, int maximum);
@@ -208,7 +200,7 @@ private:
     bool SendSet(ParamBlock block, quint8 selector, quint8 address, quint8 value);
     bool ReadBack(ParamBlock block, quint8 address, quint8 &value);
 
-    ProgramState &state;
+    AppState &state;
     const LayoutGeometry &geometry;
     ScreenMetrics screen;
     const QList<ControlPlacement> layout;
@@ -230,6 +222,9 @@ private:
     QList<bool> pendingHistorySteps;  // true for a redo
     QTimer historyRetry;
 
+    // Warns and is false when no unit is connected.
+    bool RequireConnection();
+    void ReportRefusedRead(const ReadResult &read);
     std::optional<SettingsSnapshot> ReadUnitSettings();
     void ShowComparison(const QList<SettingDifference> &differences, bool withUnit, const QString &agreement);
     void TakeCompared(const QList<SettingDifference> &taken);

@@ -1,30 +1,14 @@
 #include "MainFrm.h"
 
+#include "AppState.h"
 #include "CompareWindow.h"
-#include "ProgramState.h"
 #include "SettingCommand.h"
 #include "SettingsDialogs.h"
-#include "SnapshotTransfer.h"
 #include "UserFormValue.h"
 #include "UserPrompt.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
-
-namespace {
-
-// A read into a snapshot that keeps the window disabled meanwhile, as a read into the editor does.
-class WindowedSnapshot : public SnapshotBulkEditor
-{
-public:
-    WindowedSnapshot(SettingsSnapshot &settings, BulkEditor &window) : SnapshotBulkEditor(settings), window(window) {}
-    void SetWindowEnabled(bool enabled) override { window.SetWindowEnabled(enabled); }
-
-private:
-    BulkEditor &window;
-};
-
-} // namespace
 
 void MainFrm::contextMenuEvent(QContextMenuEvent *event)
 {
@@ -50,14 +34,17 @@ void MainFrm::contextMenuEvent(QContextMenuEvent *event)
     isDragging = false;
 }
 
+// What the unit holds, read with the window disabled as the editor's own read does.
 std::optional<SettingsSnapshot> MainFrm::ReadUnitSettings()
 {
+    if (!RequireConnection())
+        return std::nullopt;
     SettingsSnapshot unit;
-    WindowedSnapshot reader(unit, *this);
-    Commands.ProgressTotal = ReadAllFrameCount;
-    const bool wasConnected = Commands.IsConnected;
-    ::ReadAllFromDevice(Commands, reader, state.prompt);
-    if (!wasConnected || !Commands.IsConnected || Commands.ProgressCount != ReadAllFrameCount)
+    SetWindowEnabled(false);
+    const ReadResult read = ::ReadAllFromDevice(Commands, unit);
+    SetWindowEnabled(true);
+    ReportRefusedRead(read);
+    if (read.outcome != TransferOutcome::Complete)
         return std::nullopt;
     return unit;
 }
@@ -95,16 +82,14 @@ void MainFrm::CompareWithFile()
 
 void MainFrm::UploadAndVerify()
 {
-    if (!Commands.IsConnected) {
-        UploadAllToDevice();  // says that there is no connection
+    if (!RequireConnection())
         return;
-    }
-    UploadAllToDevice();
-    if (!Commands.IsConnected || Commands.ProgressCount != UploadAllFrameCount)
-        return;
-    const std::optional<SettingsSnapshot> unit = ReadUnitSettings();
-    if (unit)
-        ShowComparison(CompareSettings(CurrentSettings(), *unit), true, QStringLiteral("一致：机器已收到全部设置"));
+    SetWindowEnabled(false);
+    const VerifiedUpload upload = ::UploadAndVerify(Commands, CurrentSettings());
+    SetWindowEnabled(true);
+    ReportRefusedRead(upload.read);
+    if (upload.Complete())
+        ShowComparison(upload.differences, true, QStringLiteral("一致：机器已收到全部设置"));
 }
 
 // Its own undo step: the press that asked for it was in the compare window.
@@ -122,10 +107,8 @@ void MainFrm::TakeCompared(const QList<SettingDifference> &taken)
 // the live edits send them, with the window disabled as a list choice disables it.
 int MainFrm::SendCompared(const QList<SettingDifference> &settings)
 {
-    if (!Commands.IsConnected) {
-        state.prompt.Warn(QStringLiteral("还没有连接到目标机。"));
+    if (!RequireConnection())
         return 0;
-    }
     const SettingsSnapshot now = CurrentSettings();
     SetWindowEnabled(false);
     int acknowledged = 0;

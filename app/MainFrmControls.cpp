@@ -1,5 +1,6 @@
 #include "MainFrm.h"
 
+#include "AppState.h"
 #include "Artwork.h"
 #include "C_Button.h"
 #include "C_ComboBox.h"
@@ -8,9 +9,9 @@
 #include "C_OptionEx.h"
 #include "C_ProgressBar.h"
 #include "C_ScrollBar.h"
+#include "CommLog.h"
 #include "HeaderStrip.h"
 #include "PortClaim.h"
-#include "ProgramState.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -210,6 +211,19 @@ void MainFrm::HintPortPermission(const QString &devicePath)
     Label4->setToolTip(QStringLiteral("无权打开串口 %1。\n请运行 %2，然后重新登录。").arg(devicePath, fix));
 }
 
+QString MainFrm::StatusText(LinkStatus status)
+{
+    switch (status) {
+    case LinkStatus::Connected:
+        return QStringLiteral("连接成功");
+    case LinkStatus::WrongModel:
+        return QStringLiteral("型号不匹配");
+    case LinkStatus::NotConnected:
+        break;
+    }
+    return QStringLiteral("未连接");
+}
+
 // A device server that keeps other line settings is passed by; the user learns why, once per server.
 void MainFrm::ReportLineSettingsRefused(const QString &entry, const QString &answer)
 {
@@ -224,7 +238,11 @@ void MainFrm::ConnectLink()
 {
     Commands.OnKeyReset = [this] { ShowKey(5); };
     Commands.OnProgress = [this](int percent) { C_ProgressBar1->SetValue(quint8(percent)); };
-    Commands.OnStatus = [this](const QString &text) { Label4->setText(text); };
+    Commands.OnStatus = [this](LinkStatus status) { Label4->setText(StatusText(status)); };
+    Commands.ReportLoss = [this] { state.prompt.Warn(QStringLiteral("与目标通信连接超时，已断开连接。")); };
+    Commands.OnFrameSent = [this](const CommandFrame &frame) { LogSentFrame(state, frame.data()); };
+    Commands.OnSyncSent = [this] { LogSyncByte(state); };
+    Commands.OnByteReceived = [this](quint8 byte) { LogReceivedByte(state, byte); };
     connect(&state.port, &RS232Port::PermissionDenied, this, &MainFrm::HintPortPermission);
     connect(&state.port, &RS232Port::LineSettingsRefused, this, &MainFrm::ReportLineSettingsRefused);
     // What connecting brings back from the unit is no step of the user's.

@@ -3,7 +3,7 @@
 #include "C_FlagBar.h"
 #include "C_OptionEx.h"
 #include "C_ScrollBar.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "SettingCommand.h"
 #include "UserPrompt.h"
 
@@ -62,7 +62,7 @@ void MainFrm::C_ScrollBar2_Scroll(int index)
     const int program = Model.CurrentEffectProgram;
     if (!ParameterModel::IsEffProgram(program))
         return;
-    SendTableSlider(C_ScrollBar2[index], Model.EffProgramTable, program - 20, index,
+    SendTableSlider(C_ScrollBar2[index], Model.EffProgramTable, program - FirstEffProgram, index,
                     ParamBlock::EffectParam, program);
 }
 
@@ -195,7 +195,7 @@ void MainFrm::SendEditorState()
                         Model.MicPresetTable[Model.CurrentMicPreset], MicParamCount))
             return;
         const bool sent = eff
-            ? SendMemory(ParamBlock::EffectParam, program, Model.EffProgramTable[program - 20], EffParamCount)
+            ? SendMemory(ParamBlock::EffectParam, program, Model.EffProgramTable[program - FirstEffProgram], EffParamCount)
             : SendMemory(ParamBlock::EffectParam, program, Model.KtvProgramTable[program], KtvParamCount);
         if (!sent)
             return;

@@ -5,7 +5,7 @@
 #include "C_Option.h"
 #include "C_OptionEx.h"
 #include "C_ScrollBar.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "SettingCommand.h"
 
 #include <QCoreApplication>
@@ -139,7 +139,7 @@ void MainFrm::ShowPresetValues()
     const int program = Model.CurrentEffectProgram;
     if (ParameterModel::IsEffProgram(program)) {
         for (int k = 0; k < EffParamCount; ++k)
-            C_ScrollBar2[k]->SetValue(Model.EffProgramTable[program - 20][k].value);
+            C_ScrollBar2[k]->SetValue(Model.EffProgramTable[program - FirstEffProgram][k].value);
     } else {
         for (int k = 0; k < KtvParamCount; ++k)
             C_ScrollBar3[k]->SetValue(Model.KtvProgramTable[program][k].value);
@@ -215,7 +215,7 @@ void MainFrm::C_ComboBox3_ItemClick(int ItemIndex)
     ShowPresetValues();
     if (Commands.IsConnected) {
         if (ParameterModel::IsEffProgram(program))
-            SendMemory(ParamBlock::EffectParam, program, Model.EffProgramTable[program - 20],
+            SendMemory(ParamBlock::EffectParam, program, Model.EffProgramTable[program - FirstEffProgram],
                        EffParamCount);
         else
             SendMemory(ParamBlock::EffectParam, program, Model.KtvProgramTable[program], KtvParamCount);
@@ -234,11 +234,9 @@ void MainFrm::C_Button1_Click(int index)
 {
     switch (index) {
     case 0:
-        Commands.ProgressTotal = 211;
         ReadAllFromDevice();
         break;
     case 1:
-        Commands.ProgressTotal = 212;
         UploadAllToDevice();
         break;
     case 2:

@@ -1,15 +1,15 @@
 #include "ParameterModel.h"
 
-#include <QStringList>
+#include "FactorySettings.h"
 
 namespace {
 
-template <int N>
-void StoreValues(ParamSlot (&row)[N], const char *decimalList)
+template <int Rows, int N>
+void CopyValues(ParamSlot (&to)[Rows][N], const quint8 (&from)[Rows][N])
 {
-    const QStringList numbers = QString::fromLatin1(decimalList).split(QLatin1Char(','));
-    for (int k = 0; k < N && k < numbers.size(); ++k)
-        row[k].value = static_cast<quint8>(numbers.at(k).toInt());
+    for (int m = 0; m < Rows; ++m)
+        for (int k = 0; k < N; ++k)
+            to[m][k].value = from[m][k];
 }
 
 template <int Rows, int N>
@@ -32,22 +32,16 @@ ParameterModel::ParameterModel()
 
 void ParameterModel::LoadFactoryTables()
 {
-    for (auto &preset : MusicPresetTable)
-        StoreValues(preset, MusicFactoryValues);
-    for (auto &preset : MicPresetTable)
-        StoreValues(preset, MicFactoryValues);
-    MicPresetTable[0][0].value = 7;
-    MicPresetTable[1][0].value = 7;
-    MicPresetTable[1][8].value = 3;
-    for (int p = 0; p < ProgramRowCount; ++p) {
-        StoreValues(KtvProgramTable[p], KtvFactoryValues[p]);
-        StoreValues(EffProgramTable[p], EffFactoryValues[p]);
-    }
+    const SettingsSnapshot &factory = FactorySettings();
+    CopyValues(MusicPresetTable, factory.music);
+    CopyValues(MicPresetTable, factory.mic);
+    CopyValues(KtvProgramTable, factory.ktv);
+    CopyValues(EffProgramTable, factory.eff);
 }
 
 ParamSlot *ParameterModel::CurrentProgramSlots()
 {
-    return IsEffProgram(CurrentEffectProgram) ? EffProgramTable[CurrentEffectProgram - 20]
+    return IsEffProgram(CurrentEffectProgram) ? EffProgramTable[CurrentEffectProgram - FirstEffProgram]
                                               : KtvProgramTable[CurrentEffectProgram];
 }
 
@@ -58,5 +52,5 @@ int ParameterModel::CurrentProgramParamCount() const
 
 int ProgramCodeForListIndex(int listIndex)
 {
-    return listIndex < 2 ? listIndex : listIndex + 18;
+    return listIndex < ProgramRowCount ? listIndex : listIndex - ProgramRowCount + FirstEffProgram;
 }

@@ -33,7 +33,7 @@ public:
     // The slots of the selected effect program, and how many there are.
     ParamSlot *CurrentProgramSlots();
     int CurrentProgramParamCount() const;
-    static bool IsEffProgram(int programCode) { return programCode >= 20; }
+    static bool IsEffProgram(int programCode) { return programCode >= FirstEffProgram; }
 };
 
 // List index 0 to 3 of the effect program list to program code 0, 1, 20, 21.

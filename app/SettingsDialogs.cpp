@@ -1,6 +1,6 @@
 #include "SettingsDialogs.h"
 
-#include "ProgramState.h"
+#include "AppState.h"
 #include "UserFormValue.h"
 #include "UserPrompt.h"
 
@@ -31,7 +31,7 @@ QString SettingsFileMessage(const SettingsFileRead &read, const QString &path)
     return QStringLiteral("导入的数据有错误！");
 }
 
-bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapshot &settings)
+bool SaveSettingsFile(AppState &state, QWidget *owner, const SettingsSnapshot &settings)
 {
     QString path = BrowseSaveFile(state, owner);
     if (path.isEmpty())
@@ -46,7 +46,7 @@ bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapsho
     return saved;
 }
 
-std::optional<SettingsSnapshot> ImportSettingsFile(ProgramState &state, QWidget *owner)
+std::optional<SettingsSnapshot> ImportSettingsFile(AppState &state, QWidget *owner)
 {
     const QString path = BrowseOpenFile(state, owner);
     if (path.isEmpty() || !QFileInfo(path).isFile())

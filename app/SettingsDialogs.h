@@ -6,7 +6,7 @@
 #include <optional>
 
 class QWidget;
-struct ProgramState;
+struct AppState;
 
 // The editor's words for a settings file that was not read.
 QString SettingsFileMessage(const SettingsFileRead &read, const QString &path);
@@ -22,7 +22,7 @@ QString SettingsFileMessage(const SettingsFileRead &read, const QString &path);
 // byte for byte. The new file is written beside the old one and renamed over
 // it, so a save that fails leaves the old file untouched and shows one critical
 // message naming the file. False when cancelled or failed.
-bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapshot &settings);
+bool SaveSettingsFile(AppState &state, QWidget *owner, const SettingsSnapshot &settings);
 
 // Asks for an existing file ("浏览配置文件") and reads it. Nothing comes back,
 // and the editor must change nothing, when the dialog was cancelled or named no
@@ -36,4 +36,4 @@ bool SaveSettingsFile(ProgramState &state, QWidget *owner, const SettingsSnapsho
 // exciter, mute and lock switches, then per channel the minimum box and
 // CommitLimitText, the maximum box and CommitLimitText, the mode spin and
 // VScroll1_Change.
-std::optional<SettingsSnapshot> ImportSettingsFile(ProgramState &state, QWidget *owner);
+std::optional<SettingsSnapshot> ImportSettingsFile(AppState &state, QWidget *owner);

@@ -1,6 +1,6 @@
 #include "UserFormValue.h"
 
-#include "ProgramState.h"
+#include "AppState.h"
 #include "UserPrompt.h"
 
 #include <QCoreApplication>
@@ -22,14 +22,14 @@ QString SettingsDialogFolder(const QString &programFolder)
     return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
-QString BrowseOpenFile(ProgramState &state, QWidget *owner)
+QString BrowseOpenFile(AppState &state, QWidget *owner)
 {
     return state.prompt.OpenFileName(owner, QStringLiteral("浏览配置文件"),
                                      SettingsDialogFolder(QCoreApplication::applicationDirPath()),
                                      SettingsFileFilter());
 }
 
-QString BrowseSaveFile(ProgramState &state, QWidget *owner)
+QString BrowseSaveFile(AppState &state, QWidget *owner)
 {
     return state.prompt.SaveFileName(owner, QStringLiteral("保存配置文件"),
                                      SettingsDialogFolder(QCoreApplication::applicationDirPath()),

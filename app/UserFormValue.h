@@ -3,14 +3,14 @@
 #include <QString>
 
 class QWidget;
-struct ProgramState;
+struct AppState;
 
 // The open and save dialogs for settings files, shown through state.prompt
 // over the owner window (the main window). Both return the chosen path, or an
 // empty text when the user cancelled. The save dialog asks before replacing an
 // existing file; the open dialog accepts a name of a file that does not exist.
-QString BrowseOpenFile(ProgramState &state, QWidget *owner);
-QString BrowseSaveFile(ProgramState &state, QWidget *owner);
+QString BrowseOpenFile(AppState &state, QWidget *owner);
+QString BrowseSaveFile(AppState &state, QWidget *owner);
 
 // The one filter entry of both dialogs.
 QString SettingsFileFilter();

@@ -1,7 +1,7 @@
 #include "Main.h"
 #include "MainFrm.h"
 #include "PortEntry.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "QtUserPrompt.h"
 
 #include <QApplication>
@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
     LoadQtTranslations();
 
     QtUserPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     // Confirmed closing ends everything at once, even from inside a wait for a reply.
     state.EndProgram = [] {
         std::fflush(nullptr);

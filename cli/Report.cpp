@@ -12,11 +12,6 @@ QJsonObject Value(const NamedSetting &setting, quint8 raw)
     return {{QStringLiteral("raw"), raw}, {QStringLiteral("shown"), setting.Shown(raw)}};
 }
 
-QString Shown(const NamedSetting &setting, quint8 raw)
-{
-    return QStringLiteral("%1 (%2)").arg(setting.Shown(raw)).arg(raw);
-}
-
 void Print(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -41,6 +36,7 @@ void PrintReport(const QString &command, const QList<UnitResult> &results, bool 
             QJsonObject unit{{QStringLiteral("name"), r.unit.name},
                              {QStringLiteral("unit"), r.unit.entry},
                              {QStringLiteral("result"), r.result},
+                             {QStringLiteral("code"), r.code.isEmpty() ? r.result : r.code},
                              {QStringLiteral("status"), r.status},
                              {QStringLiteral("seconds"), r.seconds}};
             if (r.model >= 0)
@@ -74,10 +70,10 @@ void PrintReport(const QString &command, const QList<UnitResult> &results, bool 
     for (const UnitResult &r : results) {
         for (const SettingDifference &d : r.differences)
             Print(QStringLiteral("%1: %2: %3 %4, %5 %6\n")
-                      .arg(r.unit.name, d.setting->Name(), firstSide, Shown(*d.setting, d.first), secondSide,
-                           Shown(*d.setting, d.second)));
+                      .arg(r.unit.name, d.setting->Name(), firstSide, d.setting->ShownWithRaw(d.first), secondSide,
+                           d.setting->ShownWithRaw(d.second)));
         for (const auto &[setting, raw] : r.values)
-            Print(QStringLiteral("%1: %2 = %3\n").arg(r.unit.name, setting->Name(), Shown(*setting, raw)));
+            Print(QStringLiteral("%1: %2 = %3\n").arg(r.unit.name, setting->Name(), setting->ShownWithRaw(raw)));
     }
     Print(QStringLiteral("%1 %2 %3 %4\n").arg(QStringLiteral("unit"), -24).arg(QStringLiteral("result"), -9)
               .arg(QStringLiteral("seconds"), 8).arg(QStringLiteral("differences")));

@@ -1,6 +1,7 @@
 #include "Venue.h"
 
 #include "UnitName.h"
+#include "Outcomes.h"
 #include "UnitSession.h"
 
 #include <QElapsedTimer>
@@ -65,16 +66,10 @@ void StartUnit(Run &run, int i, const UnitJob &job)
     run.threads.emplace_back(QThread::create([job, p, result, stop] {
         QElapsedTimer clock;
         clock.start();
-        UnitSession session(result->unit.name, result->unit.entry, *stop);
+        UnitSession session(result->unit.entry, *stop);
         session.OnProgress = [p](int percent) { p->percent = percent; };
-        if (session.Connect())
+        if (Took(*result, session.Connect()))
             job(session, *result);
-        result->model = session.ModelAnswered();
-        if (!session.Error().isEmpty()) {
-            result->status = std::max<int>(result->status, UnitFailed);
-            result->result = session.Stopped() ? QStringLiteral("stopped") : QStringLiteral("failed");
-            result->message = session.Error();
-        }
         result->seconds = clock.nsecsElapsed() / 1e9;
         p->percent = 100;
         p->done = true;
@@ -94,6 +89,7 @@ QList<UnitResult> Abandon(Run *run)
         UnitResult stopped(run->results[i].unit);
         stopped.status = UnitFailed;
         stopped.result = QStringLiteral("stopped");
+        stopped.code = QStringLiteral("interrupted");
         stopped.message = QStringLiteral("interrupted before it finished: a restore may have left a mix of old and new values");
         results.append(stopped);
     }

@@ -26,6 +26,7 @@ struct UnitResult
     Unit unit;
     int status = AllWell;
     QString result;   // a word: "ok", "differs", "failed", ...
+    QString code;     // why it failed, stable, for --json: "busy", "lost", ...; else the result
     QString message;  // why, when it failed
     double seconds = 0;
     int model = -1;

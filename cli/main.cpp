@@ -1,5 +1,6 @@
 #include "PortEntry.h"
 #include "RS232Port.h"
+#include "Outcomes.h"
 #include "Report.h"
 #include "SettingsFile.h"
 #include "UnitSession.h"
@@ -95,16 +96,13 @@ std::optional<SettingsSnapshot> LoadFile(const QString &path)
         : read.outcome == SettingsFileRead::Outcome::WrongModel
         ? "is not a settings file of the QSV-416MZ"
         : "holds a value that is not a number or is out of range";
-    WriteErrorLine(QStringLiteral("%1: %2").arg(path, QLatin1String(why)));
+    WriteErrorLine(QStringLiteral("quorinctl: %1: %2").arg(path, QLatin1String(why)));
     return std::nullopt;
 }
 
-void Compare(const SettingsSnapshot &expected, UnitSession &session, UnitResult &result)
+void Compared(const QList<SettingDifference> &differences, UnitResult &result)
 {
-    SettingsSnapshot held;
-    if (!session.Read(held))
-        return;
-    result.differences = CompareSettings(expected, held);
+    result.differences = differences;
     result.status = result.differences.isEmpty() ? AllWell : DifferencesFound;
     result.result = result.differences.isEmpty() ? QStringLiteral("ok") : QStringLiteral("differs");
 }
@@ -128,12 +126,14 @@ int Run(const QString &command, QStringList args, const Options &options)
         if (search) {
             // Ports that do not exist are no news when searching.
             results.erase(std::remove_if(results.begin(), results.end(), [](const UnitResult &r) {
-                return r.status != AllWell && r.message.startsWith(QLatin1String("cannot open"));
+                return r.code == QLatin1String("missing") || r.code == QLatin1String("not-allowed")
+                    || r.code == QLatin1String("busy");
             }), results.end());
             if (results.isEmpty()) {
                 UnitResult none({QStringLiteral("COM1-COM12"), QString(), QString()});
                 none.status = UnitFailed;
                 none.result = QStringLiteral("failed");
+                none.code = QStringLiteral("missing");
                 none.message = QStringLiteral("no port could be opened");
                 results.append(none);
             }
@@ -151,14 +151,16 @@ int Run(const QString &command, QStringList args, const Options &options)
         }
         results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
             SettingsSnapshot settings;
-            if (!session.Read(settings))
+            if (!Took(r, session.Read(settings).outcome, false))
                 return;
             r.file = file.isEmpty() ? QDir(options.outDir).filePath(r.unit.name + QStringLiteral(".txt")) : file;
             const bool written = WriteSettingsFile(r.file, settings, false);
             r.status = written ? AllWell : FileFailed;
             r.result = written ? QStringLiteral("ok") : QStringLiteral("failed");
-            if (!written)
+            if (!written) {
+                r.code = QStringLiteral("file-unwritable");
                 r.message = QStringLiteral("cannot write %1").arg(r.file);
+            }
         });
     } else if (command == QLatin1String("restore") || command == QLatin1String("verify")) {
         if (args.isEmpty())
@@ -173,13 +175,20 @@ int Run(const QString &command, QStringList args, const Options &options)
         const bool upload = command == QLatin1String("restore");
         results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
             r.file = path;
-            if (upload && !session.Upload(*settings))
-                return;
             if (upload && !options.verify) {
-                r.result = QStringLiteral("ok");
+                if (Took(r, session.Upload(*settings), true))
+                    r.result = QStringLiteral("ok");
                 return;
             }
-            Compare(*settings, session, r);
+            if (upload) {
+                const VerifiedUpload verified = session.UploadAndVerify(*settings);
+                if (Took(r, verified.upload, true) && Took(r, verified.read.outcome, false))
+                    Compared(verified.differences, r);
+                return;
+            }
+            SettingsSnapshot held;
+            if (Took(r, session.Read(held).outcome, false))
+                Compared(CompareSettings(*settings, held), r);
         });
     } else if (command == QLatin1String("diff")) {
         if (args.size() != 2 || !options.unitsFile.isEmpty())
@@ -204,7 +213,7 @@ int Run(const QString &command, QStringList args, const Options &options)
             unitSides.append(i);
         }
         const QList<UnitResult> reads = RunUnits(toRead, [](UnitSession &session, UnitResult &r) {
-            if (session.Read(r.settings))
+            if (Took(r, session.Read(r.settings).outcome, false))
                 r.result = QStringLiteral("ok");
         });
         if (RunStatus(reads) != AllWell) {
@@ -251,7 +260,7 @@ int Run(const QString &command, QStringList args, const Options &options)
             return Usage(list ? QStringLiteral("no unit given") : error);
         results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
             for (auto [setting, value] : wanted) {
-                if (set ? !session.Set(*setting, value) : !session.Get(*setting, value))
+                if (!Took(r, set ? session.Set(*setting, value) : session.Get(*setting, value)))
                     return;
                 r.values.append({setting, value});
             }

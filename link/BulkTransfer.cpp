@@ -2,133 +2,80 @@
 
 #include "CommandLayer.h"
 #include "SettingCommand.h"
-#include "UserPrompt.h"
 
 namespace {
 
-const QString NotConnectedMessage = QStringLiteral("还没有连接到目标机。");
-const QString ReadErrorMessage = QStringLiteral("从机器读数据时出错！");
-
-constexpr ParamBlock SingleSettings[] = {ParamBlock::MuteSwitch, ParamBlock::LockSwitch,
-                                         ParamBlock::ExciterSwitch};
-// Per channel the read takes minimum, maximum, mode; the upload the same order.
-constexpr ParamBlock LimitBlocks[] = {ParamBlock::ChannelMinimum, ParamBlock::ChannelMaximum,
-                                      ParamBlock::ChannelMode};
-
-bool Get(CommandLayer &commands, BulkEditor &editor, ParamBlock block, quint8 selector, quint8 address,
-         quint8 &answer)
-{
-    if (editor.StopRequested() || !SendSetting(commands, GetOp, block, selector, address, 0))
-        return false;
-    answer = commands.ReplyBuffer[0];
-    return true;
-}
-
-// Switching mute off makes the unit pause before it answers; SendSetting allows for it.
-bool Upload(CommandLayer &commands, BulkEditor &editor, ParamBlock block, quint8 selector, quint8 address,
-            quint8 value)
-{
-    return !editor.StopRequested() && SendSetting(commands, UploadOp, block, selector, address, value);
-}
-
-// Window disabled and progress counting for the length of one transfer.
+// Progress counting for the length of one transfer.
 class TransferScope
 {
 public:
-    TransferScope(CommandLayer &commands, BulkEditor &editor) : commands(commands), editor(editor)
+    TransferScope(CommandLayer &commands, int frames) : commands(commands)
     {
-        editor.SetWindowEnabled(false);
+        commands.ProgressTotal = frames;
         commands.ProgressCount = 0;
         commands.ProgressOn = true;
     }
-    ~TransferScope()
-    {
-        editor.SetWindowEnabled(true);
-        commands.ProgressOn = false;
-    }
+    ~TransferScope() { commands.ProgressOn = false; }
 
 private:
     CommandLayer &commands;
-    BulkEditor &editor;
 };
 
-enum class ReadOutcome { Complete, CommandFailed, ValueRefused };
-
-ReadOutcome ReadEverything(CommandLayer &commands, BulkEditor &editor)
+bool StopAsked(const std::atomic<bool> *stop)
 {
-    for (const BulkEditor::TableSlot &slot : editor.AllTableSlots()) {
-        if (!Get(commands, editor, slot.block, slot.selector, slot.address, *slot.value))
-            return ReadOutcome::CommandFailed;
-    }
-    editor.ShowPresetValues();
-
-    quint8 answer = 0;
-    for (ParamBlock block : SingleSettings) {
-        if (!Get(commands, editor, block, 0, 0, answer))
-            return ReadOutcome::CommandFailed;
-        editor.ApplySwitch(block, answer != 0);
-    }
-    if (!Get(commands, editor, ParamBlock::InputSource, 0, 0, answer))
-        return ReadOutcome::CommandFailed;
-    editor.ApplyInputSource(answer);
-
-    for (int c = 0; c < 3; ++c) {
-        for (ParamBlock block : LimitBlocks) {
-            if (!Get(commands, editor, block, 0, quint8(c), answer))
-                return ReadOutcome::CommandFailed;
-            if (!editor.ApplyLimit(block, c, answer))
-                return ReadOutcome::ValueRefused;
-        }
-    }
-    return ReadOutcome::Complete;
-}
-
-bool UploadEverything(CommandLayer &commands, BulkEditor &editor)
-{
-    for (const BulkEditor::TableSlot &slot : editor.AllTableSlots()) {
-        if (!Upload(commands, editor, slot.block, slot.selector, slot.address, *slot.value))
-            return false;
-    }
-    for (int c = 0; c < 3; ++c) {
-        for (ParamBlock block : LimitBlocks) {
-            if (!Upload(commands, editor, block, 0, quint8(c), editor.LimitValue(block, c)))
-                return false;
-        }
-    }
-    for (ParamBlock block : SingleSettings) {
-        if (!Upload(commands, editor, block, 0, 0, editor.SwitchValue(block)))
-            return false;
-    }
-    return Upload(commands, editor, ParamBlock::InputSource, 0, 0, editor.InputSourceValue());
+    return stop && *stop;
 }
 
 } // namespace
 
-void ReadAllFromDevice(CommandLayer &commands, BulkEditor &editor, UserPrompt &prompt)
+ReadResult ReadAllFromDevice(CommandLayer &commands, SettingsSnapshot &settings, const std::atomic<bool> *stop)
 {
-    if (!commands.IsConnected) {
-        prompt.Warn(NotConnectedMessage);
-        return;
+    if (!commands.IsConnected)
+        return {};
+    TransferScope scope(commands, ReadAllFrameCount);
+    for (const NamedSetting *setting : ReadOrder()) {
+        if (StopAsked(stop))
+            return {TransferOutcome::Stopped};
+        if (!SendSetting(commands, GetOp, setting->Block(), setting->Selector(), setting->Address(), 0))
+            return {TransferOutcome::Lost};
+        const quint8 answer = commands.ReplyBuffer[0];
+        if (!setting->Takes(answer))
+            return {TransferOutcome::Refused, setting, answer};
+        setting->SetValue(settings, answer);
     }
-    ReadOutcome outcome;
-    {
-        TransferScope scope(commands, editor);
-        outcome = ReadEverything(commands, editor);
-        // A read that stopped part-way has still changed the tables: show what they hold.
-        if (outcome != ReadOutcome::Complete)
-            editor.ShowPresetValues();
-    }
-    if (outcome == ReadOutcome::ValueRefused)
-        prompt.Critical(ReadErrorMessage);
+    return {TransferOutcome::Complete};
 }
 
-void UploadAllToDevice(CommandLayer &commands, BulkEditor &editor, UserPrompt &prompt)
+TransferOutcome UploadAllToDevice(CommandLayer &commands, const SettingsSnapshot &settings,
+                                  const std::atomic<bool> *stop)
 {
-    if (!commands.IsConnected) {
-        prompt.Warn(NotConnectedMessage);
-        return;
+    if (!commands.IsConnected)
+        return TransferOutcome::NotConnected;
+    TransferScope scope(commands, UploadAllFrameCount);
+    for (const NamedSetting *setting : UploadOrder()) {
+        if (StopAsked(stop))
+            return TransferOutcome::Stopped;
+        // Switching mute off makes the unit pause before it answers; SendSetting allows for it.
+        if (!SendSetting(commands, UploadOp, setting->Block(), setting->Selector(), setting->Address(),
+                         setting->Value(settings)))
+            return TransferOutcome::Lost;
     }
-    TransferScope scope(commands, editor);
-    if (UploadEverything(commands, editor) && !editor.StopRequested())
-        commands.SendCommand(false, 0, UploadEndOp, 0, 0, 0, 0, false);
+    if (StopAsked(stop))
+        return TransferOutcome::Stopped;
+    // Its answer is not looked at: the values are all in by now.
+    commands.SendCommand(false, 0, UploadEndOp, 0, 0, 0, 0, false);
+    return TransferOutcome::Complete;
+}
+
+VerifiedUpload UploadAndVerify(CommandLayer &commands, const SettingsSnapshot &settings,
+                               const std::atomic<bool> *stop)
+{
+    VerifiedUpload result;
+    result.upload = UploadAllToDevice(commands, settings, stop);
+    if (result.upload != TransferOutcome::Complete)
+        return result;
+    result.read = ReadAllFromDevice(commands, result.held, stop);
+    if (result.Complete())
+        result.differences = CompareSettings(settings, result.held);
+    return result;
 }

@@ -1,54 +1,50 @@
 #pragma once
 
-#include "CommandFrame.h"
+#include "NamedSettings.h"
+#include "SettingsSnapshot.h"
 
-#include <QList>
+#include <atomic>
 
 class CommandLayer;
-class UserPrompt;
 
-// What the bulk read and upload reach in the editor: the table slots and the
-// settings that only widgets hold. The editor implements it.
-class BulkEditor
-{
-public:
-    // One slot of a parameter table, with the block and memory it travels under.
-    struct TableSlot
-    {
-        ParamBlock block;
-        quint8 selector;
-        quint8 address;
-        quint8 *value;
-    };
-
-    virtual ~BulkEditor() = default;
-
-    // Every slot of the four tables: music presets 0 to 5, microphone presets 0 to 5,
-    // KTV programs 0 and 1, EFF programs 20 and 21, each in parameter order.
-    virtual QList<TableSlot> AllTableSlots() = 0;
-    virtual void ShowPresetValues() = 0;
-    virtual void SetWindowEnabled(bool enabled) = 0;
-
-    // Mute, lock and exciter: 1 on, 0 off.
-    virtual quint8 SwitchValue(ParamBlock block) = 0;
-    virtual void ApplySwitch(ParamBlock block, bool on) = 0;
-    // 0 AUTO, 1 BGM, 2 AUX, 3 none selected.
-    virtual quint8 InputSourceValue() = 0;
-    // A source of 3 or more selects none.
-    virtual void ApplyInputSource(quint8 source) = 0;
-    // Channel minimum, maximum or mode of the limits panel; Apply returns false when
-    // the panel refuses the value.
-    virtual quint8 LimitValue(ParamBlock block, int channel) = 0;
-    virtual bool ApplyLimit(ParamBlock block, int channel, quint8 value) = 0;
-    // Asked before each frame of a transfer: true ends it there, with nothing reported.
-    virtual bool StopRequested() { return false; }
+// How a bulk transfer ended.
+enum class TransferOutcome {
+    Complete,      // every frame was answered
+    NotConnected,  // nothing was sent: no unit is connected
+    Stopped,       // the caller asked it to stop; the frame in progress was answered
+    Lost,          // a frame went unanswered: the loss is reported and the link dropped
+    Refused,       // a read only: the unit holds a value no snapshot may hold
 };
 
-// Frames a complete transfer sends.
-constexpr int ReadAllFrameCount = 211;
-constexpr int UploadAllFrameCount = 212;
+struct ReadResult
+{
+    TransferOutcome outcome = TransferOutcome::NotConnected;
+    // With Refused: the setting and the value the unit gave for it.
+    const NamedSetting *refused = nullptr;
+    quint8 refusedValue = 0;
+};
 
-// The two transfers stop at the first command that fails; SendCommand has then
-// already told the user and dropped the link.
-void ReadAllFromDevice(CommandLayer &commands, BulkEditor &editor, UserPrompt &prompt);
-void UploadAllToDevice(CommandLayer &commands, BulkEditor &editor, UserPrompt &prompt);
+// Every setting, one get each in ReadOrder, into settings. A read that ends early
+// leaves what it read so far in settings and the rest as it was. The command
+// layer's progress counts the frames; stop, when given, is asked before each frame.
+ReadResult ReadAllFromDevice(CommandLayer &commands, SettingsSnapshot &settings,
+                             const std::atomic<bool> *stop = nullptr);
+
+// Every setting of settings, one upload each in UploadOrder, closed by UploadEndOp
+// when all were answered. An upload that ends early leaves the unit holding a mix
+// of old and new values.
+TransferOutcome UploadAllToDevice(CommandLayer &commands, const SettingsSnapshot &settings,
+                                  const std::atomic<bool> *stop = nullptr);
+
+// An upload, then a read of everything back.
+struct VerifiedUpload
+{
+    TransferOutcome upload = TransferOutcome::NotConnected;
+    ReadResult read;                        // NotConnected when the upload did not complete
+    SettingsSnapshot held;                  // what the unit holds after a complete read
+    QList<SettingDifference> differences;   // first: what was sent, second: what the unit holds
+
+    bool Complete() const { return read.outcome == TransferOutcome::Complete; }
+};
+VerifiedUpload UploadAndVerify(CommandLayer &commands, const SettingsSnapshot &settings,
+                               const std::atomic<bool> *stop = nullptr);

@@ -1,8 +1,6 @@
 #include "CommandLayer.h"
 
-#include "CommLog.h"
 #include "ProgramState.h"
-#include "UserPrompt.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -45,7 +43,8 @@ bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int 
     ExpectedLength = replyLength;
     Frame = {FrameStart, static_cast<quint8>(op), static_cast<quint8>(block), selector, address, value};
     WriteFrame();
-    LogSentFrame(state, Frame.data());
+    if (OnFrameSent)
+        OnFrameSent(Frame);
     IsWaiting = true;
     ReplyOk = false;
     const bool wasConnected = IsConnected;
@@ -75,8 +74,9 @@ bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int 
         return false;
     ReportingLoss = true;
     if (OnStatus)
-        OnStatus(QStringLiteral("未连接"));
-    state.prompt.Warn(QStringLiteral("与目标通信连接超时，已断开连接。"));
+        OnStatus(LinkStatus::NotConnected);
+    if (ReportLoss)
+        ReportLoss();
     if (!*living)
         return false;
     IsConnected = false;
@@ -93,7 +93,8 @@ bool CommandLayer::SendIdentify()
 
 void CommandLayer::SendSync()
 {
-    LogSyncByte(state);
+    if (OnSyncSent)
+        OnSyncSent();
     const quint8 sync = SyncByte;
     state.port.WritePort(&sync, 1);
 }
@@ -160,8 +161,8 @@ void CommandLayer::PortLost()
 {
     if (IsWaiting)
         EndWait(false);
-    else if (IsConnected && !ReportingLoss && OnLinkLost)
-        OnLinkLost();
+    else if (IsConnected && !ReportingLoss)
+        emit LineLost();
 }
 
 void CommandLayer::PortHasBytes()
@@ -186,7 +187,8 @@ void CommandLayer::Timer2_Timer()
     const qint32 count = state.port.ReadPort(ReceiveBuffer, state.port.BytesWaiting());
     for (qint32 i = 0; i < count; ++i) {
         const quint8 b = ReceiveBuffer[i];
-        LogReceivedByte(state, b);
+        if (OnByteReceived)
+            OnByteReceived(b);
         if (b == KeyResetByte) {
             if (OnKeyReset)
                 OnKeyReset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandFrame.h"
+#include "LinkStatus.h"
 
 #include <QList>
 #include <QObject>
@@ -23,7 +24,7 @@ public:
     ~CommandLayer() override;
 
     // True when the reply came complete. Outside the port search a false result
-    // has already been reported to the user and has dropped the connection.
+    // has already been reported through ReportLoss and has dropped the connection.
     bool SendCommand(bool expectData, quint8 replyLength, int op, int block, quint8 selector,
                      quint8 address, quint8 value, bool pauseIfZero);
     void SendSync();
@@ -36,6 +37,9 @@ public:
     // The receive dispatcher and the reply deadline.
     void Timer2_Timer();
     void TimeOuter_Timer();
+
+    // False once this object is gone, for callers whose waits may outlive it.
+    std::shared_ptr<const bool> Living() const { return alive; }
 
     // Dispatch as soon as the port reports new bytes, besides the 15 ms tick.
     void SetEarlyDispatch(bool on) { earlyDispatch = on; }
@@ -67,10 +71,19 @@ public:
 
     std::function<void()> OnKeyReset;
     std::function<void(int percent)> OnProgress;
-    std::function<void(const QString &text)> OnStatus;
+    std::function<void(LinkStatus status)> OnStatus;
     std::function<void()> OnSyncReceived;
+    // Tells the user that the unit stopped answering; the link is dropped when it returns,
+    // which may be after a message box has run the event loop.
+    std::function<void()> ReportLoss;
+    // The traffic on the line, for a log.
+    std::function<void(const CommandFrame &frame)> OnFrameSent;
+    std::function<void()> OnSyncSent;
+    std::function<void(quint8 byte)> OnByteReceived;
+
+signals:
     // The port lost its line while connected and no command was waiting.
-    std::function<void()> OnLinkLost;
+    void LineLost();
 
 private:
     void EndWait(bool ok);

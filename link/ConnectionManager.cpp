@@ -2,8 +2,8 @@
 
 #include "CommandFrame.h"
 #include "CommandLayer.h"
+#include "Identify.h"
 #include "ProgramState.h"
-#include "UserPrompt.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -30,21 +30,19 @@ ConnectionManager::ConnectionManager(ProgramState &state, CommandLayer &commands
 
     connect(&commands, &QObject::destroyed, this, [flag = alive] { *flag = false; });
     commands.OnSyncReceived = [this] { Timer4.stop(); };
-    commands.OnLinkLost = [this] { Timer4_Timer(); };
+    connect(&commands, &CommandLayer::LineLost, this, &ConnectionManager::Timer4_Timer);
 }
 
 ConnectionManager::~ConnectionManager()
 {
-    if (*alive) {
+    if (*alive)
         commands.OnSyncReceived = nullptr;
-        commands.OnLinkLost = nullptr;
-    }
     *alive = false;
 }
 
 void ConnectionManager::Start()
 {
-    SetStatus(QStringLiteral("未连接"));
+    SetStatus(LinkStatus::NotConnected);
     CommConnect.start(FirstSearchDelay);
 }
 
@@ -53,10 +51,10 @@ bool ConnectionManager::IsConnected() const
     return *alive && commands.IsConnected;
 }
 
-void ConnectionManager::SetStatus(const QString &text)
+void ConnectionManager::SetStatus(LinkStatus status)
 {
     if (commands.OnStatus)
-        commands.OnStatus(text);
+        commands.OnStatus(status);
 }
 
 void ConnectionManager::CommConnect_Timer()
@@ -73,41 +71,33 @@ void ConnectionManager::CommConnect_Timer()
 void ConnectionManager::ConnectDevice()
 {
     const std::shared_ptr<bool> living = alive;
-    RS232Port &port = state.port;
     for (int n = 1; n <= HighestPortNumber; ++n) {
-        // Reaching a network port runs the event loop, which may end this window.
-        const bool ready = port.OpenPort(QString::number(n)) && port.ConfigurePort(9600, 8);
+        const OpenResult opened = OpenAndIdentify(state, commands, QString::number(n));
         if (!*living)
             return;
-        if (ready) {
-            const bool answered = commands.SendIdentify();
+        if (opened.outcome == OpenOutcome::Identified) {
+            commands.IsConnected = true;
+            SetStatus(LinkStatus::Connected);
+            if (SendEditorState)
+                SendEditorState();
             if (!*living)
                 return;
-            if (answered) {
-                if (commands.ReplyBuffer[0] == ModelCode) {
-                    commands.IsConnected = true;
-                    SetStatus(QStringLiteral("连接成功"));
-                    commands.IsProbing = false;
-                    if (SendEditorState)
-                        SendEditorState();
-                    if (!*living)
-                        return;
-                    if (!Timer3.isActive())
-                        Timer3.start(HeartbeatInterval);
-                    return;
-                }
-                SetStatus(QStringLiteral("型号不匹配"));
-                // Painted before the thread blocks, so that the user can read it.
-                QCoreApplication::processEvents();
-                if (!*living)
-                    return;
-                QThread::msleep(MismatchPause);
-            }
+            if (!Timer3.isActive())
+                Timer3.start(HeartbeatInterval);
+            return;
         }
-        port.ClosePort();
+        if (opened.outcome == OpenOutcome::WrongModel) {
+            SetStatus(LinkStatus::WrongModel);
+            // Painted before the thread blocks, so that the user can read it.
+            QCoreApplication::processEvents();
+            if (!*living)
+                return;
+            QThread::msleep(MismatchPause);
+        }
+        state.port.ClosePort();
         commands.IsProbing = false;
     }
-    SetStatus(QStringLiteral("未连接"));
+    SetStatus(LinkStatus::NotConnected);
 }
 
 void ConnectionManager::Timer3_Timer()
@@ -124,8 +114,9 @@ void ConnectionManager::Timer4_Timer()
     // A command's own deadline may already have reported this loss, or be reporting it.
     if (!commands.IsConnected || commands.ReportingLoss)
         return;
-    SetStatus(QStringLiteral("未连接"));
+    SetStatus(LinkStatus::NotConnected);
     commands.IsConnected = false;
     state.port.ClosePort();
-    state.prompt.Warn(QStringLiteral("与目标通信连接超时，已断开连接。"));
+    if (commands.ReportLoss)
+        commands.ReportLoss();
 }

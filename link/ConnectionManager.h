@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LinkStatus.h"
+
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -34,7 +36,7 @@ public:
     std::function<void()> SendEditorState;
 
 private:
-    void SetStatus(const QString &text);
+    void SetStatus(LinkStatus status);
 
     ProgramState &state;
     CommandLayer &commands;

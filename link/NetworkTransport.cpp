@@ -69,6 +69,7 @@ bool NetworkTransport::WaitFor(Done done, int ms)
 bool NetworkTransport::Open()
 {
     Close();
+    fault = PortFault::None;
     decoder = Telnet::Decoder();
     options = Telnet::Options();
     socket.connectToHost(entry.host, entry.port);
@@ -76,6 +77,7 @@ bool NetworkTransport::Open()
         WaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; }, OpenDeadline);
     if (!connected) {
         socket.abort();
+        fault = PortFault::Unreachable;
         return false;
     }
     if (Telnet())
@@ -84,6 +86,7 @@ bool NetworkTransport::Open()
     WaitFor([] { return false; }, SettleTime);
     if (socket.state() != QAbstractSocket::ConnectedState) {
         Close();
+        fault = PortFault::Busy;
         return false;
     }
     inbox.clear();
@@ -98,6 +101,7 @@ bool NetworkTransport::Configure(qint32 baudRate, qint32 dataBits)
     refusal.clear();
     if (Telnet() && !ConfigureRemote(baudRate, dataBits)) {
         Close();
+        fault = refusal.isEmpty() ? PortFault::Unreachable : PortFault::LineSettingsRefused;
         return false;
     }
     Receive();
@@ -140,6 +144,8 @@ bool NetworkTransport::ConfigureRemote(qint32 baudRate, qint32 dataBits)
         if (same)
             return true;
     }
+    if (!open)
+        return false;  // the connection went: no answer to report
     // What the server said, for the one line that tells the user why the port is passed by.
     QStringList said;
     for (const auto &[command, value] : commands) {

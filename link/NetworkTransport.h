@@ -26,7 +26,6 @@ public:
     qint64 BytesAvailable() const override;
     qint64 Read(char *data, qint64 maxCount) override;
     void Write(const char *data, qint64 count, int timeoutMs) override;
-    QString Refusal() const override { return refusal; }
 
 private:
     bool Telnet() const { return entry.kind == PortEntry::Kind::Rfc2217; }
@@ -43,5 +42,4 @@ private:
     Telnet::Decoder decoder;
     Telnet::Options options;
     QByteArray inbox;  // line data received, after Telnet is taken out
-    QString refusal;
 };

@@ -78,14 +78,19 @@ qint64 PortClaim::LiveLockOwner(const QString &devicePath)
 bool PortClaim::Claim(const QString &devicePath)
 {
     Release();
-    refused = false;
-    if (LiveLockOwner(devicePath) != 0)
+    fault = PortFault::None;
+    holder = LiveLockOwner(devicePath);
+    if (holder != 0) {
+        fault = PortFault::Busy;
         return false;
+    }
     // Non-blocking, so that a modem line without carrier cannot hold the open.
     const int probe = ::open(QFile::encodeName(devicePath).constData(),
                              O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (probe < 0) {
-        refused = errno == EACCES || errno == EPERM;
+        fault = errno == EACCES || errno == EPERM ? PortFault::NotAllowed
+            : errno == EBUSY                      ? PortFault::Busy
+                                                  : PortFault::Missing;
         return false;
     }
     // Exclusive mode keeps others out, except the superuser: ask instead of relying on it.
@@ -93,6 +98,7 @@ bool PortClaim::Claim(const QString &devicePath)
     const bool heldExclusive = ::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
     if (heldExclusive || ::flock(probe, LOCK_EX | LOCK_NB) != 0) {
         ::close(probe);
+        fault = PortFault::Busy;
         return false;
     }
     fd = probe;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortTransport.h"
+
 #include <QString>
 
 // Keeps a serial device from being shared with another program. A device is
@@ -18,8 +20,9 @@ public:
     bool Claim(const QString &devicePath);
     void Release();
     bool Held() const { return fd >= 0; }
-    // The last Claim failed because this user may not open the device.
-    bool Refused() const { return refused; }
+    // Why the last Claim failed: Missing, NotAllowed or Busy (with the holder's process when known).
+    PortFault Fault() const { return fault; }
+    qint64 Holder() const { return holder; }
 
     // The group whose members may open the device: its own group when that group
     // may read and write it, else the one serial devices have on Debian.
@@ -30,5 +33,6 @@ public:
 
 private:
     int fd = -1;
-    bool refused = false;
+    PortFault fault = PortFault::None;
+    qint64 holder = 0;
 };

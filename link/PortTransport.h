@@ -3,6 +3,16 @@
 #include <QObject>
 #include <QString>
 
+// Why a port could not be opened and set up.
+enum class PortFault {
+    None,
+    Missing,              // no such device, entry or port number
+    NotAllowed,           // this user may not open the device
+    Busy,                 // another program holds it
+    Unreachable,          // the device server does not answer or refuses the connection
+    LineSettingsRefused,  // the device server would not take 9600 8N1 and binary both ways
+};
+
 // What carries the bytes of the serial line: a local device or a connection to a
 // serial device server. The command layer sees only RS232Port, which holds one
 // of these while a port is open. Reads never wait; writes are bounded.
@@ -25,14 +35,20 @@ public:
     // Gives up after timeoutMs; the outcome is nobody's concern.
     virtual void Write(const char *data, qint64 count, int timeoutMs) = 0;
     virtual qintptr Handle() const { return -1; }
-    // The last Open failed because this user may not open the port.
-    virtual bool Refused() const { return false; }
-    // The last Configure failed because the far end would not take the line
-    // settings: what it answered instead, else empty.
-    virtual QString Refusal() const { return {}; }
+    // Why the last Open or Configure failed.
+    PortFault Fault() const { return fault; }
+    // The program holding the port, when Busy and its process is known; else 0.
+    qint64 Holder() const { return holder; }
+    // With LineSettingsRefused: what the far end answered instead.
+    QString Refusal() const { return refusal; }
 
 signals:
     void BytesArrived();
     // The line is gone while open (the server closed, the device vanished); the port is closed.
     void Lost();
+
+protected:
+    PortFault fault = PortFault::None;
+    qint64 holder = 0;
+    QString refusal;
 };

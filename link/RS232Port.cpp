@@ -82,10 +82,13 @@ bool RS232Port::OpenPort(const QString &portNumber)
     if (transport)
         transport.release()->deleteLater();
     handle = -1;
-    const std::optional<PortEntry> entry = ParsePortEntry(DeviceForPortNumber(portNumber, PortList()));
+    lastFault = PortFault::Missing;
+    lastHolder = 0;
+    lastRefusal.clear();
+    openedEntry = DeviceForPortNumber(portNumber, PortList());
+    const std::optional<PortEntry> entry = ParsePortEntry(openedEntry);
     if (!entry)
         return false;
-    openedEntry = DeviceForPortNumber(portNumber, PortList());
     if (entry->IsNetwork())
         transport = std::make_unique<NetworkTransport>(*entry);
     else
@@ -94,7 +97,9 @@ bool RS232Port::OpenPort(const QString &portNumber)
     connect(transport.get(), &PortTransport::Lost, this, &RS232Port::Lost);
     const bool opened = transport->Open();
     handle = opened ? transport->Handle() : -1;
-    if (!opened && transport->Refused())
+    lastFault = transport->Fault();
+    lastHolder = transport->Holder();
+    if (lastFault == PortFault::NotAllowed)
         emit PermissionDenied(entry->device);
     return opened;
 }
@@ -105,8 +110,10 @@ bool RS232Port::ConfigurePort(qint32 baudRate, qint32 dataBits)
         return false;
     if (transport->Configure(baudRate, dataBits))
         return true;
-    if (!transport->Refusal().isEmpty())
-        emit LineSettingsRefused(openedEntry, transport->Refusal());
+    lastFault = transport->Fault();
+    lastRefusal = transport->Refusal();
+    if (lastFault == PortFault::LineSettingsRefused && !lastRefusal.isEmpty())
+        emit LineSettingsRefused(openedEntry, lastRefusal);
     return false;
 }
 

@@ -40,6 +40,11 @@ public:
     void WritePort(const quint8 *buffer, qint32 count);
 
     qintptr PortHandle() const { return handle; }
+    // Why the last OpenPort or ConfigurePort failed, who holds a busy port (0 when
+    // not known) and what a device server answered to the line settings.
+    PortFault LastFault() const { return lastFault; }
+    qint64 LastHolder() const { return lastHolder; }
+    QString LastRefusal() const { return lastRefusal; }
     qint32 BytesWaiting() const { return bytesWaiting; }
     bool IsOpen() const;
 
@@ -57,6 +62,9 @@ private:
     std::unique_ptr<PortTransport> transport;
     std::optional<QStringList> explicitPorts;
     QString openedEntry;
+    PortFault lastFault = PortFault::None;
+    qint64 lastHolder = 0;
+    QString lastRefusal;
     qintptr handle = -1;
     qint32 bytesWaiting = 0;
 };

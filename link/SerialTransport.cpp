@@ -17,10 +17,17 @@ SerialTransport::~SerialTransport()
 bool SerialTransport::Open()
 {
     Close();
-    if (!claim.Claim(devicePath))
+    fault = PortFault::None;
+    if (!claim.Claim(devicePath)) {
+        fault = claim.Fault();
+        holder = claim.Holder();
         return false;
+    }
     serial.setPortName(devicePath);
     if (!serial.open(QIODevice::ReadWrite)) {
+        fault = serial.error() == QSerialPort::PermissionError ? PortFault::NotAllowed
+            : serial.error() == QSerialPort::DeviceNotFoundError ? PortFault::Missing
+                                                                 : PortFault::Busy;
         claim.Release();
         return false;
     }
@@ -36,8 +43,10 @@ bool SerialTransport::Configure(qint32 baudRate, qint32 dataBits)
         && serial.setDataBits(static_cast<QSerialPort::DataBits>(static_cast<quint8>(dataBits)))
         && serial.setParity(QSerialPort::NoParity)
         && serial.setStopBits(QSerialPort::OneStop);
-    if (!lineSet)
+    if (!lineSet) {
+        fault = PortFault::LineSettingsRefused;
         return false;
+    }
     serial.clear(QSerialPort::AllDirections);
     return true;
 }

@@ -24,7 +24,6 @@ public:
     qint64 Read(char *data, qint64 maxCount) override;
     void Write(const char *data, qint64 count, int timeoutMs) override;
     qintptr Handle() const override { return serial.handle(); }
-    bool Refused() const override { return claim.Refused(); }
 
 private:
     void DeviceFailed(QSerialPort::SerialPortError error);

@@ -1,7 +1,5 @@
 #include "Ini_Oper.h"
 
-#include "ProgramState.h"
-#include "UserPrompt.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +7,7 @@
 
 namespace {
 
-QByteArray SectionName(const ProgramState &state, const QString &section)
+QByteArray SectionName(const SettingsFileState &state, const QString &section)
 {
     return (section.isEmpty() ? state.DefaultSection : section).toUtf8();
 }
@@ -36,7 +34,7 @@ bool StoreProfileFile(const QString &path, const ProfileFileText &text)
         && file.write(content) == content.size() && file.commit();
 }
 
-QString ReadIniValue(const ProgramState &state, const QString &key, const QString &section,
+QString ReadIniValue(const SettingsFileState &state, const QString &key, const QString &section,
                      const QString &fallback)
 {
     const std::optional<ProfileFileText> file = LoadProfileFile(state.SettingsPath);
@@ -47,7 +45,7 @@ QString ReadIniValue(const ProgramState &state, const QString &key, const QStrin
     return value ? QString::fromUtf8(*value) : fallback;
 }
 
-bool WriteIniValue(ProgramState &state, const QString &key, const QString &value,
+bool WriteIniValue(SettingsFileState &state, const QString &key, const QString &value,
                    const QString &section)
 {
     std::optional<ProfileFileText> file = LoadProfileFile(state.SettingsPath);
@@ -58,7 +56,7 @@ bool WriteIniValue(ProgramState &state, const QString &key, const QString &value
         file->text = profile.Content();
         written = StoreProfileFile(state.SettingsPath, *file);
     }
-    if (!written)
-        state.prompt.Beep();
+    if (!written && state.Beep)
+        state.Beep();
     return written;
 }

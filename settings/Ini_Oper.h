@@ -6,7 +6,16 @@
 #include <QString>
 #include <optional>
 
-struct ProgramState;
+#include <functional>
+
+// The settings file in use and the section taken when a caller names none.
+struct SettingsFileState
+{
+    QString SettingsPath;
+    QString DefaultSection = QStringLiteral("Main");
+    // Sounded when a key cannot be written; the front end decides how.
+    std::function<void()> Beep;
+};
 
 // Single keys of the settings file state.SettingsPath; an empty section means
 // state.DefaultSection. Names and values travel as UTF-8 (the program itself
@@ -14,13 +23,13 @@ struct ProgramState;
 
 // The value of key, or fallback when the file, the section or the key is missing
 // or the file cannot be read. A key with nothing after "=" gives an empty text.
-QString ReadIniValue(const ProgramState &state, const QString &key, const QString &section,
+QString ReadIniValue(const SettingsFileState &state, const QString &key, const QString &section,
                      const QString &fallback);
 
 // Sets key=value, creating the file, section or key as needed and keeping the
 // rest of the file. The file is replaced in one step, so a failed write leaves
-// it as it was; the failure sounds state.prompt.Beep() and returns false.
-bool WriteIniValue(ProgramState &state, const QString &key, const QString &value,
+// it as it was; the failure sounds state.Beep and returns false.
+bool WriteIniValue(SettingsFileState &state, const QString &key, const QString &value,
                    const QString &section);
 
 // The whole file at path, decoded: empty when there is no such file, nothing

@@ -3,6 +3,8 @@
 #include "ParameterDefinitions.h"
 #include "ValueText.h"
 
+#include <functional>
+
 namespace {
 
 using Kind = NamedSetting::Kind;
@@ -11,7 +13,7 @@ using S = SettingsSnapshot;
 const char *const ChannelNames[S::Channels] = {"MUS", "MIC", "KTV"};
 const char *const LimitRowNames[3] = {"min", "max", "mode"};
 const char *const InputNames[4] = {"AUTO", "BGM", "AUX", "none"};
-constexpr quint8 StoredNoInputSource = 3;
+constexpr quint8 StoredNoInputSource = S::NoInputSourceCode;
 
 const ParamDef &Param(Kind kind, int column)
 {
@@ -30,6 +32,20 @@ const ParamDef &Param(Kind kind, int column)
 bool IsTable(Kind kind)
 {
     return kind == Kind::Music || kind == Kind::Mic || kind == Kind::Ktv || kind == Kind::Eff;
+}
+
+QList<const NamedSetting *> Where(const std::function<bool(const NamedSetting &)> &wanted)
+{
+    QList<const NamedSetting *> found;
+    for (const NamedSetting &setting : AllNamedSettings())
+        if (wanted(setting))
+            found.append(&setting);
+    return found;
+}
+
+QList<const NamedSetting *> OfGroup(Kind kind)
+{
+    return Where([kind](const NamedSetting &s) { return s.Group() == kind; });
 }
 
 QString NameOf(Kind kind, int row, int column)
@@ -73,6 +89,16 @@ NamedSetting::NamedSetting(Kind kind, int row, int column)
 {
 }
 
+bool NamedSetting::InTable() const
+{
+    return IsTable(kind);
+}
+
+bool NamedSetting::Takes(quint8 value) const
+{
+    return kind != Kind::Limit || value <= Highest();
+}
+
 ParamBlock NamedSetting::Block() const
 {
     switch (kind) {
@@ -101,8 +127,7 @@ ParamBlock NamedSetting::Block() const
 
 quint8 NamedSetting::Selector() const
 {
-    // EFF programs travel as memories 20 and 21.
-    return IsTable(kind) ? quint8(kind == Kind::Eff ? 20 + row : row) : quint8(0);
+    return IsTable(kind) ? quint8(kind == Kind::Eff ? FirstEffProgram + row : row) : quint8(0);
 }
 
 quint8 NamedSetting::Address() const
@@ -140,7 +165,7 @@ quint8 NamedSetting::Value(const SettingsSnapshot &s) const
     case Kind::Eff:
         return s.eff[row][column];
     case Kind::Input:
-        return s.inputSelect == S::NoInputSource ? StoredNoInputSource : quint8(s.inputSelect);
+        return s.InputSourceCode();
     case Kind::Exciter:
         return s.exciter;
     case Kind::Mute:
@@ -169,7 +194,7 @@ void NamedSetting::SetValue(SettingsSnapshot &s, quint8 value) const
         s.eff[row][column] = value;
         break;
     case Kind::Input:
-        s.inputSelect = value >= StoredNoInputSource ? S::NoInputSource : value;
+        s.SetInputSourceCode(value);
         break;
     case Kind::Exciter:
         s.exciter = value != 0;
@@ -196,6 +221,11 @@ QString NamedSetting::Shown(quint8 value) const
     if (FormatValueTipText(Format(), value, &text))
         return text;
     return value ? QStringLiteral("ON") : QStringLiteral("OFF");
+}
+
+QString NamedSetting::ShownWithRaw(quint8 value) const
+{
+    return QStringLiteral("%1 (%2)").arg(Shown(value)).arg(value);
 }
 
 std::optional<quint8> NamedSetting::Parse(const QString &text) const
@@ -230,6 +260,20 @@ const QList<NamedSetting> &AllNamedSettings()
         return list;
     }();
     return all;
+}
+
+const QList<const NamedSetting *> &ReadOrder()
+{
+    static const QList<const NamedSetting *> order = Where(&NamedSetting::InTable) + OfGroup(Kind::Mute)
+        + OfGroup(Kind::Lock) + OfGroup(Kind::Exciter) + OfGroup(Kind::Input) + OfGroup(Kind::Limit);
+    return order;
+}
+
+const QList<const NamedSetting *> &UploadOrder()
+{
+    static const QList<const NamedSetting *> order = Where(&NamedSetting::InTable) + OfGroup(Kind::Limit)
+        + OfGroup(Kind::Mute) + OfGroup(Kind::Lock) + OfGroup(Kind::Exciter) + OfGroup(Kind::Input);
+    return order;
 }
 
 const NamedSetting *FindNamedSetting(const QString &name)

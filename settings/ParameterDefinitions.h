@@ -24,6 +24,9 @@ constexpr int MicParamCount = 9;
 constexpr int KtvParamCount = 8;
 constexpr int EffParamCount = 10;
 
+// Memories of the effect block: KTV1 and KTV2 travel as 0 and 1, EFF1 and EFF2 as 20 and 21.
+constexpr quint8 FirstEffProgram = 20;
+
 // Format -1 marks the two music switches, which have no slider.
 constexpr ParamDef MusicParams[MusicParamCount] = {
     {"57Hz", 0, 20, 6, "+10", "0", "-10"},
@@ -92,5 +95,7 @@ constexpr const char *EffFactoryValues[ProgramRowCount] = {"8,14,40,68,50,45,45,
                                                            "8,14,50,68,50,45,55,20,80,80"};
 
 // Power-on limits of the three channels (MUS, MIC, KTV) at the factory.
+// The highest power-on minimum or maximum a channel takes, and its factory maximum.
+constexpr int HighestChannelLimit = 80;
 constexpr int FactoryChannelMinimum[3] = {20, 30, 36};
-constexpr int FactoryChannelMaximum = 80;
+constexpr int FactoryChannelMaximum = HighestChannelLimit;

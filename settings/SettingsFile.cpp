@@ -10,7 +10,6 @@
 namespace {
 
 
-constexpr int StoredNoInputSource = 3;
 
 QByteArray SlotKey(const char *table, int memory, int param)
 {
@@ -35,8 +34,7 @@ QList<Entry> SettingsEntries(const SettingsSnapshot &s)
     AddTable(entries, "Mic", s.mic);
     AddTable(entries, "Ktv", s.ktv);
     AddTable(entries, "Eff", s.eff);
-    const bool noInput = s.inputSelect == SettingsSnapshot::NoInputSource;
-    const int input = noInput ? StoredNoInputSource : s.inputSelect;
+    const int input = s.InputSourceCode();
     entries.append({"INPUTSELECT", QByteArray::number(input)});
     entries.append({"EX", QByteArray::number(int(s.exciter))});
     entries.append({"MUTE", QByteArray::number(int(s.mute))});
@@ -104,8 +102,7 @@ SettingsSnapshot ReadSettings(CheckedReader &reader)
     reader.ReadTable("Mic", s.mic);
     reader.ReadTable("Ktv", s.ktv);
     reader.ReadTable("Eff", s.eff);
-    const int input = reader.Number("INPUTSELECT", 0, StoredNoInputSource);
-    s.inputSelect = input == StoredNoInputSource ? SettingsSnapshot::NoInputSource : input;
+    s.SetInputSourceCode(quint8(reader.Number("INPUTSELECT", 0, SettingsSnapshot::NoInputSourceCode)));
     s.exciter = reader.Flag("EX");
     s.mute = reader.Flag("MUTE");
     s.lock = reader.Flag("LOCK");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ParameterDefinitions.h"
+
 #include <QtGlobal>
 #include <algorithm>
 #include <iterator>
@@ -10,20 +12,24 @@
 // to save, and applies an imported one to them.
 struct SettingsSnapshot
 {
-    static constexpr int MusicPresets = 6, MusicParams = 18;
-    static constexpr int MicPresets = 6, MicParams = 9;
-    static constexpr int KtvPrograms = 2, KtvParams = 8;
-    static constexpr int EffPrograms = 2, EffParams = 10;
+    static constexpr int MusicPresets = MusicPresetCount, MusicParams = MusicParamCount;
+    static constexpr int MicPresets = MicPresetCount, MicParams = MicParamCount;
+    static constexpr int KtvPrograms = ProgramRowCount, KtvParams = KtvParamCount;
+    static constexpr int EffPrograms = ProgramRowCount, EffParams = EffParamCount;
 
-    // inputSelect when none of AUTO, BGM, AUX is selected (stored as 3 in the file).
+    // inputSelect when none of AUTO, BGM, AUX is selected; on the line and in the file it is 3.
     static constexpr int NoInputSource = -1;
+    static constexpr quint8 NoInputSourceCode = 3;
+    // The input source as the unit and the file carry it, and back: 3 or more selects none.
+    quint8 InputSourceCode() const { return inputSelect == NoInputSource ? NoInputSourceCode : quint8(inputSelect); }
+    void SetInputSourceCode(quint8 code) { inputSelect = code < NoInputSourceCode ? code : NoInputSource; }
 
     // The limits panel: channel c (0 MUS, 1 MIC, 2 KTV), row r (0 minimum,
     // 1 maximum, 2 mode) is vol[LimitIndex(c, r)], the spin value VScroll1(3c + r).
     static constexpr int Channels = 3;
     static constexpr int MinimumRow = 0, MaximumRow = 1, ModeRow = 2;
     static constexpr int LimitCells = 9;
-    static constexpr int HighestLimit = 80;
+    static constexpr int HighestLimit = HighestChannelLimit;
     static constexpr int LimitIndex(int channel, int row) { return 3 * channel + row; }
     // Modes run from 0 to 5 for MUS and MIC (MUS1..6, MIC1..6), 0 to 7 for KTV (KTV1..4, EFF1..4).
     static constexpr int HighestMode(int channel) { return channel == 2 ? 7 : 5; }

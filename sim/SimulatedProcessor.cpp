@@ -1,22 +1,13 @@
 #include "SimulatedProcessor.h"
 
-#include "ParameterDefinitions.h"
-
-#include <QList>
+#include "FactorySettings.h"
+#include "NamedSettings.h"
 
 namespace {
 
 quint32 Key(quint8 block, quint8 selector, quint8 address)
 {
     return quint32(block) << 16 | quint32(selector) << 8 | address;
-}
-
-QList<quint8> Numbers(const char *text)
-{
-    QList<quint8> numbers;
-    for (const QByteArray &part : QByteArray(text).split(','))
-        numbers << static_cast<quint8>(part.toUInt());
-    return numbers;
 }
 
 quint8 Block(ParamBlock block)
@@ -39,37 +30,13 @@ SimulatedProcessor::SimulatedProcessor(const SimOptions &options) : options(opti
 
 void SimulatedProcessor::LoadFactoryValues()
 {
-    const QList<quint8> music = Numbers(MusicFactoryValues);
-    const QList<quint8> mic = Numbers(MicFactoryValues);
-    for (quint8 preset = 0; preset < MusicPresetCount; ++preset)
-        for (int k = 0; k < MusicParamCount; ++k)
-            Store(Block(ParamBlock::MusicParam), preset, MusicParams[k].address, music.at(k));
-    for (quint8 preset = 0; preset < MicPresetCount; ++preset)
-        for (int k = 0; k < MicParamCount; ++k)
-            Store(Block(ParamBlock::MicParam), preset, MicParams[k].address, mic.at(k));
-    Store(Block(ParamBlock::MicParam), 0, MicParams[0].address, 7);
-    Store(Block(ParamBlock::MicParam), 1, MicParams[0].address, 7);
-    Store(Block(ParamBlock::MicParam), 1, MicParams[8].address, 3);
-    for (quint8 row = 0; row < ProgramRowCount; ++row) {
-        const QList<quint8> ktv = Numbers(KtvFactoryValues[row]);
-        for (int k = 0; k < KtvParamCount; ++k)
-            Store(Block(ParamBlock::EffectParam), row, KtvParams[k].address, ktv.at(k));
-        const QList<quint8> eff = Numbers(EffFactoryValues[row]);
-        for (int k = 0; k < EffParamCount; ++k)
-            Store(Block(ParamBlock::EffectParam), quint8(20 + row), EffParams[k].address, eff.at(k));
-    }
-    for (quint8 channel = 0; channel < 3; ++channel) {
-        const auto minimum = static_cast<quint8>(FactoryChannelMinimum[channel]);
-        Store(Block(ParamBlock::ChannelMinimum), 0, channel, minimum);
-        Store(Block(ParamBlock::ChannelMaximum), 0, channel, FactoryChannelMaximum);
-        Store(Block(ParamBlock::ChannelMode), 0, channel, 0);
-        Store(Block(ParamBlock::ChannelVolume), 0, channel, minimum);
-    }
-    Store(Block(ParamBlock::MuteSwitch), 0, 0, 0);
-    Store(Block(ParamBlock::LockSwitch), 0, 0, 0);
-    Store(Block(ParamBlock::ExciterSwitch), 0, 0, 0);
+    const SettingsSnapshot &factory = FactorySettings();
+    for (const NamedSetting &setting : AllNamedSettings())
+        Store(Block(setting.Block()), setting.Selector(), setting.Address(), setting.Value(factory));
+    // Beside the stored settings: each channel's volume starts at its power-on minimum, the key natural.
+    for (quint8 channel = 0; channel < 3; ++channel)
+        Store(Block(ParamBlock::ChannelVolume), 0, channel, quint8(FactoryChannelMinimum[channel]));
     Store(Block(ParamBlock::MusicKey), 0, 0, 5);
-    Store(Block(ParamBlock::InputSource), 0, 0, 1);
 }
 
 void SimulatedProcessor::Store(quint8 block, quint8 selector, quint8 address, quint8 value)

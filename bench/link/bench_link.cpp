@@ -4,11 +4,9 @@
 
 #include "BulkTransfer.h"
 #include "CommandLayer.h"
-#include "ParameterDefinitions.h"
-#include "PlainBulkEditor.h"
 #include "ProgramState.h"
 #include "Ser2Net.h"
-#include "UserPrompt.h"
+#include "SettingCommand.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,48 +16,6 @@
 #include <vector>
 
 namespace {
-
-class ReportingPrompt : public UserPrompt
-{
-public:
-    void Warn(const QString &text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
-    void Critical(const QString &text) override { Warn(text); }
-    bool AskYesNo(const QString &) override { return false; }
-    void Beep() override {}
-    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-    QString SaveFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-};
-
-struct Get
-{
-    int block;
-    quint8 selector;
-    quint8 address;
-};
-
-// The 211 gets of a complete bulk read, in its order.
-std::vector<Get> BulkReadOrder()
-{
-    std::vector<Get> gets;
-    for (quint8 m = 0; m < MusicPresetCount; ++m)
-        for (const ParamDef &p : MusicParams)
-            gets.push_back({0, m, p.address});
-    for (quint8 m = 0; m < MicPresetCount; ++m)
-        for (const ParamDef &p : MicParams)
-            gets.push_back({1, m, p.address});
-    for (quint8 row = 0; row < ProgramRowCount; ++row)
-        for (const ParamDef &p : KtvParams)
-            gets.push_back({2, row, p.address});
-    for (quint8 row = 0; row < ProgramRowCount; ++row)
-        for (const ParamDef &p : EffParams)
-            gets.push_back({2, quint8(20 + row), p.address});
-    for (int block : {7, 8, 10, 12})
-        gets.push_back({block, 0, 0});
-    for (quint8 c = 0; c < 3; ++c)
-        for (int block : {4, 5, 3})
-            gets.push_back({block, 0, c});
-    return gets;
-}
 
 // A quorin-sim process and the editor's link opened on its terminal, or on another port that leads there.
 class Session
@@ -74,6 +30,7 @@ public:
         if (!sim.waitForReadyRead(5000))
             return;
         path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        commands.ReportLoss = [] { std::fprintf(stderr, "warning: the unit stopped answering\n"); };
         Connect(path);
     }
     void Connect(const QString &entry)
@@ -91,8 +48,7 @@ public:
     }
 
     QProcess sim;
-    ReportingPrompt prompt;
-    ProgramState state{prompt};
+    ProgramState state;
     CommandLayer commands{state};
     QString path;
     bool ready = false;
@@ -106,16 +62,16 @@ void BulkRead(bool early)
         return;
     }
     session.commands.SetEarlyDispatch(early);
-    const std::vector<Get> gets = BulkReadOrder();
+    const QList<const NamedSetting *> &gets = ReadOrder();
     QElapsedTimer clock;
     clock.start();
-    for (const Get &g : gets)
-        if (!session.commands.SendCommand(true, 1, GetOp, g.block, g.selector, g.address, 0, false))
+    for (const NamedSetting *g : gets)
+        if (!SendSetting(session.commands, GetOp, g->Block(), g->Selector(), g->Address(), 0))
             return;
     const double seconds = clock.nsecsElapsed() / 1e9;
     const double floor = gets.size() * 7 * 10 / 9600.0;
-    std::printf("%-34s %3zu gets in %.3f s, ratio to the %.3f s floor %.3f\n",
-                early ? "bulk read, early dispatch:" : "bulk read, 15 ms tick only:", gets.size(),
+    std::printf("%-34s %3lld gets in %.3f s, ratio to the %.3f s floor %.3f\n",
+                early ? "bulk read, early dispatch:" : "bulk read, 15 ms tick only:", qlonglong(gets.size()),
                 seconds, floor, seconds / floor);
 }
 
@@ -131,7 +87,7 @@ void RoundTrips(bool early)
     QElapsedTimer clock;
     for (int i = 0; i < 1000; ++i) {
         clock.start();
-        if (!session.commands.SendCommand(false, 0, SetOp, 6, 0, 1, quint8(i % 81), false))
+        if (!SendSetting(session.commands, SetOp, ParamBlock::ChannelVolume, 0, 1, quint8(i % 81)))
             return;
         ms.push_back(clock.nsecsElapsed() / 1e6);
     }
@@ -149,22 +105,20 @@ void FullTransfers()
         std::printf("quorin-sim did not start\n");
         return;
     }
-    PlainBulkEditor editor;
+    SettingsSnapshot settings;
     const double frameSeconds = 7 * 10 / 9600.0;  // six bytes out, one back
 
-    session.commands.ProgressTotal = ReadAllFrameCount;
     QElapsedTimer clock;
     clock.start();
-    ReadAllFromDevice(session.commands, editor, session.prompt);
+    ReadAllFromDevice(session.commands, settings);
     double seconds = clock.nsecsElapsed() / 1e9;
     double floor = ReadAllFrameCount * frameSeconds;
     std::printf("%-34s %3d frames in %.3f s, ratio to the %.3f s floor %.3f\n", "full read:",
                 ReadAllFrameCount, seconds, floor, seconds / floor);
 
     // Mute is off, so the unit's 1.5 s pause belongs to the floor.
-    session.commands.ProgressTotal = UploadAllFrameCount;
     clock.start();
-    UploadAllToDevice(session.commands, editor, session.prompt);
+    UploadAllToDevice(session.commands, settings);
     seconds = clock.nsecsElapsed() / 1e9;
     floor = UploadAllFrameCount * frameSeconds + 1.5;
     std::printf("%-34s %3d frames in %.3f s, ratio to the %.3f s floor %.3f\n", "full upload, unmuted:",
@@ -180,11 +134,10 @@ void NetworkReads()
         return;
     }
     const auto timedRead = [&session] {
-        PlainBulkEditor editor;
-        session.commands.ProgressTotal = ReadAllFrameCount;
+        SettingsSnapshot settings;
         QElapsedTimer clock;
         clock.start();
-        ReadAllFromDevice(session.commands, editor, session.prompt);
+        ReadAllFromDevice(session.commands, settings);
         return clock.nsecsElapsed() / 1e9;
     };
     const double direct = timedRead();

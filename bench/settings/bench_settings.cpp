@@ -1,7 +1,7 @@
 // Import and save of a settings file whose [Main] section follows 50 MB of
 // another section, beside a plain read and write of the same file.
 
-#include "ProgramState.h"
+#include "AppState.h"
 #include "ScriptedPrompt.h"
 #include "SettingsDialogs.h"
 
@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     const double copy = Seconds(clock);
 
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     prompt.fileAnswers.enqueue(path);
     clock.restart();
     const std::optional<SettingsSnapshot> imported = ImportSettingsFile(state, nullptr);

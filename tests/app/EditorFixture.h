@@ -3,7 +3,7 @@
 #include "C_ComboBox.h"
 #include "C_ScrollBar.h"
 #include "MainFrm.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "ScriptedPrompt.h"
 
 #include <QTest>
@@ -24,7 +24,7 @@ struct EditorFixture
     }
 
     ScriptedPrompt prompt;
-    ProgramState state{prompt};
+    AppState state{prompt};
     int endRequests = 0;
     std::unique_ptr<MainFrm> window;
 };

@@ -1,6 +1,6 @@
 // Renders both layouts of the main window into PNG files: editor_shots <folder>.
 #include "MainFrm.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "ScriptedPrompt.h"
 
 #include <QApplication>
@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     state.port.SetPortList(QStringList{});
     const struct
     {

@@ -1,6 +1,6 @@
 #include "CommIndicator.h"
 #include "CommLog.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "ScriptedPrompt.h"
 
 #include <QPlainTextEdit>
@@ -22,7 +22,7 @@ private slots:
 void TestCommLog::linesOnlyWhileWindowOpen()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     const quint8 frame[6] = {0xCD, 0x01, 0x00, 0x03, 0x05, 0x00};
     LogSentFrame(state, frame);
     LogSyncByte(state);
@@ -40,7 +40,7 @@ void TestCommLog::linesOnlyWhileWindowOpen()
 void TestCommLog::refreshFollowsTheLog()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     state.CommLog = QStringLiteral("双击清空显示 , 可拉长或宽");
     auto *window = new CommIndicator(state);
     QCOMPARE(window->windowTitle(), QStringLiteral("通信指示器  双击清空显示  可拉长或宽"));
@@ -64,7 +64,7 @@ void TestCommLog::refreshFollowsTheLog()
 void TestCommLog::clearingByDoubleClickAndByLength()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     auto window = std::make_unique<CommIndicator>(state);
     window->show();
     state.CommLog = QStringLiteral("old lines");
@@ -91,7 +91,7 @@ void TestCommLog::clearingByDoubleClickAndByLength()
 void TestCommLog::reopeningShowsOldText()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     auto window = std::make_unique<CommIndicator>(state);
     LogReceivedByte(state, 0x10);
     window.reset();
@@ -105,7 +105,7 @@ void TestCommLog::savedLogEqualsTheWindowsText()
 {
     QTemporaryDir dir;
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     CommIndicator window(state);
     const quint8 frame[6] = {0xCD, 0x02, 0x00, 0x01, 0x03, 0x0C};
     LogSentFrame(state, frame);

@@ -1,7 +1,7 @@
 #include "CommIndicator.h"
 #include "Main.h"
 #include "MainFrm.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "QtUserPrompt.h"
 #include "ScriptedPrompt.h"
 #include "UserFormValue.h"
@@ -73,7 +73,7 @@ void TestStartup::displayDecisions()
 void TestStartup::refusedDisplayShowsMessageAndNoWindow()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     QVERIFY(!Main(state, Screen(12, 1920, 1080)));
     QCOMPARE(prompt.shown.size(), 1);
     QCOMPARE(prompt.shown[0].look, QStringLiteral("warn"));
@@ -96,7 +96,7 @@ void TestStartup::windowsHaveTheirCaptionsAndSizes()
 {
     ScriptedPrompt prompt;
     {
-        ProgramState state(prompt);
+        AppState state(prompt);
         auto big = Main(state, Screen(15, 1280, 1024));
         QVERIFY(big);
         QCOMPARE(state.LayoutVariant, quint8(1));
@@ -106,7 +106,7 @@ void TestStartup::windowsHaveTheirCaptionsAndSizes()
         QCOMPARE(big->Label5->text(), QStringLiteral("QSV-416MZ"));
     }
     {
-        ProgramState state(prompt);
+        AppState state(prompt);
         auto small = Main(state, Screen(15, 1024, 768));
         QVERIFY(small);
         QCOMPARE(state.LayoutVariant, quint8(2));
@@ -118,7 +118,7 @@ void TestStartup::windowsHaveTheirCaptionsAndSizes()
 void TestStartup::closeNoKeepsEverything()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     int ended = 0;
     state.EndProgram = [&] { ++ended; };
     auto window = Main(state, Screen(15, 1280, 1024));
@@ -136,7 +136,7 @@ void TestStartup::closeYesClosesPortAndEnds()
     QVERIFY(master >= 0);
     QVERIFY(grantpt(master) == 0 && unlockpt(master) == 0);
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     state.port.SetPortList(QStringList{QString::fromLocal8Bit(ptsname(master))});
     QVERIFY(state.port.OpenPort(QStringLiteral("1")));
     bool portOpenAtEnd = true;
@@ -152,7 +152,7 @@ void TestStartup::closeYesClosesPortAndEnds()
 void TestStartup::logWindowKey()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     auto window = Main(state, Screen(15, 1280, 1024));
     QTest::keyClick(window.get(), 'W', Qt::ShiftModifier);
     QVERIFY(!window->LogWindow());
@@ -173,7 +173,7 @@ void TestStartup::logWindowKey()
 void TestStartup::backgroundDragAndPointerMoves()
 {
     ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    AppState state(prompt);
     auto window = Main(state, Screen(15, 1280, 1024));
     window->move(100, 100);
     QSignalSpy moved(window.get(), &MainFrm::BackgroundPointerMoved);

@@ -2,7 +2,7 @@
 #include "CommIndicator.h"
 #include "Main.h"
 #include "MainFrm.h"
-#include "ProgramState.h"
+#include "AppState.h"
 #include "ScriptedPrompt.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ private slots:
     {
         QFETCH(bool, big);
         ScriptedPrompt prompt;
-        ProgramState state(prompt);
+        AppState state(prompt);
         state.port.SetPortList(QStringList{});
         MainFrm window(state, big ? MainFrm_Big : MainFrm_Small, ScreenMetrics{});
         window.show();

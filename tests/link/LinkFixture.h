@@ -2,7 +2,7 @@
 
 #include "CommandLayer.h"
 #include "ProgramState.h"
-#include "ScriptedPrompt.h"
+#include "MessageLog.h"
 #include "SimulatorTerminal.h"
 
 #include <QElapsedTimer>
@@ -20,14 +20,15 @@ struct LinkFixture
         state.port.SetPortList(QStringList{sim.Path()});
         QVERIFY(state.port.OpenPort(QStringLiteral("1")));
         QVERIFY(state.port.ConfigurePort(9600, 8));
-        commands.OnStatus = [this](const QString &text) { statuses << text; };
+        commands.OnStatus = [this](LinkStatus status) { statuses << StatusWord(status); };
+        commands.ReportLoss = [this] { prompt.Warn(LossReported); };
         commands.OnProgress = [this](int percent) { progress << percent; };
         commands.OnSyncReceived = [this] { ++syncsReceived; };
         commands.OnKeyReset = [this] { ++keyResets; };
     }
 
-    ScriptedPrompt prompt;
-    ProgramState state{prompt};
+    MessageLog prompt;
+    ProgramState state;
     SimulatorTerminal sim;
     CommandLayer commands{state};
     QStringList statuses;

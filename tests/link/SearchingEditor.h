@@ -3,7 +3,7 @@
 #include "CommandLayer.h"
 #include "ConnectionManager.h"
 #include "ProgramState.h"
-#include "ScriptedPrompt.h"
+#include "MessageLog.h"
 #include "SimulatorTerminal.h"
 
 #include <QStringList>
@@ -14,12 +14,13 @@ struct SearchingEditor
 {
     SearchingEditor()
     {
-        commands.OnStatus = [this](const QString &text) { statuses << text; };
+        commands.OnStatus = [this](LinkStatus status) { statuses << StatusWord(status); };
+        commands.ReportLoss = [this] { prompt.Warn(LossReported); };
         manager.SendEditorState = [this] { ++editorStatesSent; };
     }
 
-    ScriptedPrompt prompt;
-    ProgramState state{prompt};
+    MessageLog prompt;
+    ProgramState state;
     CommandLayer commands{state};
     ConnectionManager manager{state, commands};
     QStringList statuses;

@@ -1,6 +1,6 @@
 #include "BulkTransfer.h"
 #include "LinkFixture.h"
-#include "PlainBulkEditor.h"
+#include "FactorySettings.h"
 
 #include <QtTest>
 
@@ -45,24 +45,21 @@ private slots:
 void TestBulkTransfer::refusedWithoutConnection()
 {
     LinkFixture link;
-    PlainBulkEditor editor;
-    link.commands.ProgressTotal = ReadAllFrameCount;
-    ReadAllFromDevice(link.commands, editor, link.prompt);
-    UploadAllToDevice(link.commands, editor, link.prompt);
+    SettingsSnapshot settings;
+    QCOMPARE(ReadAllFromDevice(link.commands, settings).outcome, TransferOutcome::NotConnected);
+    QCOMPARE(UploadAllToDevice(link.commands, settings), TransferOutcome::NotConnected);
     Pump(50);
-    QCOMPARE(link.prompt.Texts(QStringLiteral("warn")),
-             QStringList(2, QStringLiteral("还没有连接到目标机。")));
     QVERIFY(link.sim.Received().isEmpty());
     QVERIFY(link.progress.isEmpty());
-    QVERIFY(editor.enabledLog.isEmpty());
+    QVERIFY(settings == SettingsSnapshot());
 }
 
 void TestBulkTransfer::completeReadAppliesWhatTheProcessorHolds()
 {
     LinkFixture link;
-    PlainBulkEditor editor;
-    for (const auto &slot : editor.tableSlots)
-        Preset(link.sim, slot.block, slot.selector, slot.address, quint8((slot.address * 3 + slot.selector) % 200));
+    for (const NamedSetting &s : AllNamedSettings())
+        if (s.InTable())
+            Preset(link.sim, s.Block(), s.Selector(), s.Address(), quint8((s.Address() * 3 + s.Selector()) % 200));
     Preset(link.sim, ParamBlock::MuteSwitch, 0, 0, 1);
     Preset(link.sim, ParamBlock::InputSource, 0, 0, 5);
     Preset(link.sim, ParamBlock::ChannelMinimum, 0, 1, 44);
@@ -70,8 +67,8 @@ void TestBulkTransfer::completeReadAppliesWhatTheProcessorHolds()
     const int preset = link.sim.Processor().FramesReceived();
 
     link.commands.IsConnected = true;
-    link.commands.ProgressTotal = ReadAllFrameCount;
-    ReadAllFromDevice(link.commands, editor, link.prompt);
+    SettingsSnapshot settings;
+    QCOMPARE(ReadAllFromDevice(link.commands, settings).outcome, TransferOutcome::Complete);
 
     const QList<QByteArray> frames = Frames(link.sim.Received());
     QCOMPARE(frames.size(), ReadAllFrameCount);
@@ -81,35 +78,34 @@ void TestBulkTransfer::completeReadAppliesWhatTheProcessorHolds()
     QCOMPARE(link.progress.first(), 2);
     QCOMPARE(link.progress.last(), 100);
     QVERIFY(!link.commands.ProgressOn);
-    QCOMPARE(editor.enabledLog, (QList<bool>{false, true}));
     QVERIFY(link.prompt.shown.isEmpty());
 
-    for (const auto &slot : editor.tableSlots)
-        QCOMPARE(int(*slot.value), (slot.address * 3 + slot.selector) % 200);
-    QCOMPARE(editor.switches[int(ParamBlock::MuteSwitch)], quint8(1));
-    QCOMPARE(editor.input, quint8(3));  // 5 selects no source
-    QCOMPARE(editor.limits[1][0], quint8(44));
-    QCOMPARE(editor.limits[2][2], quint8(6));
-    QCOMPARE(editor.shows, 1);
+    for (const NamedSetting &s : AllNamedSettings())
+        if (s.InTable())
+            QCOMPARE(int(s.Value(settings)), (s.Address() * 3 + s.Selector()) % 200);
+    QVERIFY(settings.mute);
+    QCOMPARE(settings.inputSelect, SettingsSnapshot::NoInputSource);  // 5 selects no source
+    QCOMPARE(settings.vol[SettingsSnapshot::LimitIndex(1, 0)], 44);
+    QCOMPARE(settings.vol[SettingsSnapshot::LimitIndex(2, 2)], 6);
 }
 
 void TestBulkTransfer::uploadThenReadRoundTrip()
 {
     LinkFixture link;
-    PlainBulkEditor editor;
-    for (const auto &slot : editor.tableSlots)
-        *slot.value = quint8((slot.address + 7 * slot.selector) % 120);
-    editor.switches[int(ParamBlock::LockSwitch)] = 1;
-    editor.switches[int(ParamBlock::ExciterSwitch)] = 1;
-    editor.input = 3;
-    editor.limits[0][1] = 70;
-    editor.limits[2][2] = 7;
+    SettingsSnapshot settings;
+    for (const NamedSetting &s : AllNamedSettings())
+        if (s.InTable())
+            s.SetValue(settings, quint8((s.Address() + 7 * s.Selector()) % 120));
+    settings.lock = true;
+    settings.exciter = true;
+    settings.inputSelect = SettingsSnapshot::NoInputSource;
+    settings.vol[SettingsSnapshot::LimitIndex(0, 1)] = 70;
+    settings.vol[SettingsSnapshot::LimitIndex(2, 2)] = 7;
 
     link.commands.IsConnected = true;
-    link.commands.ProgressTotal = UploadAllFrameCount;
     QElapsedTimer clock;
     clock.start();
-    UploadAllToDevice(link.commands, editor, link.prompt);
+    QCOMPARE(UploadAllToDevice(link.commands, settings), TransferOutcome::Complete);
     QVERIFY2(clock.elapsed() >= 1500, "unmuting waits for the unit");
 
     const QList<QByteArray> frames = Frames(link.sim.Received());
@@ -118,33 +114,28 @@ void TestBulkTransfer::uploadThenReadRoundTrip()
     QCOMPARE(frames.at(frames.size() - 2), Bytes({0xCD, 0x00, 0x0C, 0x00, 0x00, 0x03}));
     QCOMPARE(frames.last(), Bytes({0xCD, 0xEF, 0x00, 0x00, 0x00, 0x00}));
     QCOMPARE(link.progress.last(), 100);
-    QCOMPARE(editor.enabledLog, (QList<bool>{false, true}));
 
-    PlainBulkEditor readBack;
-    ReadAllFromDevice(link.commands, readBack, link.prompt);
-    for (int i = 0; i < editor.tableSlots.size(); ++i)
-        QCOMPARE(*readBack.tableSlots[i].value, *editor.tableSlots[i].value);
-    QCOMPARE(readBack.switches[int(ParamBlock::LockSwitch)], quint8(1));
-    QCOMPARE(readBack.switches[int(ParamBlock::ExciterSwitch)], quint8(1));
-    QCOMPARE(readBack.switches[int(ParamBlock::MuteSwitch)], quint8(0));
-    QCOMPARE(readBack.limits[0][1], quint8(70));
-    QCOMPARE(readBack.limits[2][2], quint8(7));
+    const VerifiedUpload verified = UploadAndVerify(link.commands, settings);
+    QVERIFY(verified.Complete());
+    QVERIFY(verified.held == settings);
+    QVERIFY(verified.differences.isEmpty());
     QVERIFY(link.prompt.shown.isEmpty());
 }
 
 void TestBulkTransfer::refusedValueStopsReadWithMessage()
 {
     LinkFixture link;
-    PlainBulkEditor editor;
     Preset(link.sim, ParamBlock::ChannelMode, 0, 2, 9);
     Preset(link.sim, ParamBlock::ChannelMaximum, 0, 2, 66);
     link.commands.IsConnected = true;
-    ReadAllFromDevice(link.commands, editor, link.prompt);
+    SettingsSnapshot settings;
+    const ReadResult read = ReadAllFromDevice(link.commands, settings);
     QCOMPARE(Frames(link.sim.Received()).size(), ReadAllFrameCount);
-    QCOMPARE(link.prompt.Texts(QStringLiteral("critical")), QStringList{QStringLiteral("从机器读数据时出错！")});
-    QCOMPARE(editor.limits[2][1], quint8(66));  // read before the refused value, kept
-    QCOMPARE(editor.limits[2][2], quint8(0));
-    QVERIFY(editor.enabled);
+    QCOMPARE(read.outcome, TransferOutcome::Refused);
+    QCOMPARE(read.refused->Name(), QStringLiteral("KTV mode"));
+    QCOMPARE(read.refusedValue, quint8(9));
+    QCOMPARE(settings.vol[SettingsSnapshot::LimitIndex(2, 1)], 66);  // read before the refused value, kept
+    QCOMPARE(settings.vol[SettingsSnapshot::LimitIndex(2, 2)], 0);
     QVERIFY(link.commands.IsConnected);
 }
 
@@ -153,17 +144,16 @@ void TestBulkTransfer::silentProcessorStopsReadOnce()
     SimOptions options;
     options.silentAfter = 120;  // inside the microphone presets
     LinkFixture link(options);
-    PlainBulkEditor editor;
     link.commands.IsConnected = true;
-    ReadAllFromDevice(link.commands, editor, link.prompt);
+    SettingsSnapshot settings;
+    QCOMPARE(ReadAllFromDevice(link.commands, settings).outcome, TransferOutcome::Lost);
     QCOMPARE(Frames(link.sim.Received()).size(), 121);
-    QCOMPARE(link.prompt.Texts(QStringLiteral("warn")),
-             QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
-    QVERIFY(link.prompt.Texts(QStringLiteral("critical")).isEmpty());
+    QCOMPARE(link.prompt.Texts(QStringLiteral("warn")), QStringList{LossReported});
     QVERIFY(!link.commands.IsConnected);
-    QVERIFY(editor.enabled);
     QVERIFY(!link.commands.ProgressOn);
-    QCOMPARE(editor.shows, 1);  // the screen shows what the tables now hold
+    // What was read before the loss stays; the rest is as it was.
+    QCOMPARE(settings.music[0][0], FactorySettings().music[0][0]);
+    QCOMPARE(settings.mic[5][0], quint8(0));
 }
 
 QTEST_MAIN(TestBulkTransfer)

@@ -1,10 +1,9 @@
 #include "BulkTransfer.h"
 #include "CommandLayer.h"
 #include "ConnectionManager.h"
-#include "PlainBulkEditor.h"
 #include "ProgramState.h"
 #include "SettingCommand.h"
-#include "ScriptedPrompt.h"
+#include "MessageLog.h"
 #include "SearchingEditor.h"
 #include "SimulatorTerminal.h"
 
@@ -36,12 +35,12 @@ void TestConnectionManager::search_data()
     QTest::addColumn<QStringList>("statuses");
     QTest::addColumn<int>("minimumMs");
     QTest::newRow("third port") << QStringList{"missing", "silent", "right"}
-                                << QStringList{"连接成功"} << 700;
+                                << QStringList{"connected"} << 700;
     QTest::newRow("after a wrong model") << QStringList{"wrong", "right"}
-                                         << QStringList{"型号不匹配", "连接成功"} << 1000;
+                                         << QStringList{"wrong model", "connected"} << 1000;
     QTest::newRow("nothing answers") << QStringList{"silent", "wrong", "missing"}
-                                     << QStringList{"型号不匹配", "未连接"} << 1700;
-    QTest::newRow("no ports") << QStringList{} << QStringList{"未连接"} << 0;
+                                     << QStringList{"wrong model", "not connected"} << 1700;
+    QTest::newRow("no ports") << QStringList{} << QStringList{"not connected"} << 0;
 }
 
 void TestConnectionManager::search()
@@ -93,14 +92,14 @@ void TestConnectionManager::searchStartsByItself()
     SearchingEditor editor;
     editor.state.port.SetPortList(QStringList{sim->Path()});
     editor.manager.Start();
-    QCOMPARE(editor.statuses, QStringList{"未连接"});
+    QCOMPARE(editor.statuses, QStringList{"not connected"});
     QCOMPARE(editor.manager.CommConnect.interval(), 100);
     QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 1000);
     QCOMPARE(editor.manager.CommConnect.interval(), 2000);
     QVERIFY(editor.manager.CommConnect.isActive());
     QVERIFY(editor.manager.Timer3.isActive());
     QCOMPARE(editor.manager.Timer3.interval(), 5000);
-    QCOMPARE(editor.statuses.last(), QStringLiteral("连接成功"));
+    QCOMPARE(editor.statuses.last(), QStringLiteral("connected"));
 }
 
 void TestConnectionManager::heartbeat_data()
@@ -137,11 +136,11 @@ void TestConnectionManager::heartbeat()
     clock.start();
     QTRY_VERIFY_WITH_TIMEOUT(!editor.manager.IsConnected(), 5000);
     QVERIFY2(clock.elapsed() >= 3900, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(editor.statuses.last(), QStringLiteral("未连接"));
+    QCOMPARE(editor.statuses.last(), QStringLiteral("not connected"));
     QVERIFY(!editor.state.port.IsOpen());
     QVERIFY(!editor.manager.Timer4.isActive());
     QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
-             QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+             QStringList{LossReported});
 }
 
 void TestConnectionManager::vanishedProcessorIsReportedOnceAndFoundAgain()
@@ -161,7 +160,7 @@ void TestConnectionManager::vanishedProcessorIsReportedOnceAndFoundAgain()
     sim.reset();
     editor.manager.Timer3_Timer();
     QTRY_VERIFY_WITH_TIMEOUT(!editor.manager.IsConnected(), 5000);
-    QCOMPARE(editor.statuses.last(), QStringLiteral("未连接"));
+    QCOMPARE(editor.statuses.last(), QStringLiteral("not connected"));
     QTest::qWait(2500);  // at least one more search finds nothing, silently
     QCOMPARE(editor.prompt.shown.size(), 1);
 
@@ -170,11 +169,11 @@ void TestConnectionManager::vanishedProcessorIsReportedOnceAndFoundAgain()
     QVERIFY(QFile::remove(link));
     QVERIFY(QFile::link(back->Path(), link));
     QTRY_VERIFY_WITH_TIMEOUT(editor.manager.IsConnected(), 3000);
-    QCOMPARE(editor.statuses.last(), QStringLiteral("连接成功"));
+    QCOMPARE(editor.statuses.last(), QStringLiteral("connected"));
     QCOMPARE(editor.editorStatesSent, 2);
     QCOMPARE(editor.prompt.shown.size(), 1);
     QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
-             QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+             QStringList{LossReported});
 }
 
 void TestConnectionManager::lossIsReportedOnceWhileItsMessageStaysOpen()
@@ -192,19 +191,19 @@ void TestConnectionManager::lossIsReportedOnceWhileItsMessageStaysOpen()
         sim->Processor().Silence();
         const int syncsBefore = sim->Processor().SyncsReceived();
         int syncsDuringMessage = -1;
-        editor.commands.OnStatus = [&](const QString &text) {
-            editor.statuses << text;
-            if (text == QStringLiteral("未连接") && syncsDuringMessage < 0)
+        editor.commands.OnStatus = [&](LinkStatus status) {
+            editor.statuses << StatusWord(status);
+            if (status == LinkStatus::NotConnected && syncsDuringMessage < 0)
                 syncsDuringMessage = sim->Processor().SyncsReceived();
         };
         if (bulk) {
-            PlainBulkEditor table;
-            ReadAllFromDevice(editor.commands, table, editor.prompt);
+            SettingsSnapshot table;
+            ReadAllFromDevice(editor.commands, table);
         } else {
             QVERIFY(!SendSetting(editor.commands, SetOp, ParamBlock::ChannelVolume, 0, 0, 40));
         }
         QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
-                 QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+                 QStringList{LossReported});
         QVERIFY(syncsDuringMessage >= syncsBefore);
         QCOMPARE(sim->Processor().SyncsReceived(), syncsDuringMessage);
         QVERIFY(!editor.manager.IsConnected());
@@ -221,10 +220,11 @@ void TestConnectionManager::teardownDuringASearch()
     silent.silentAfter = 0;
     auto sim = StartSim(silent);
     QVERIFY(sim);
-    ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    MessageLog prompt;
+    ProgramState state;
     state.port.SetPortList(QStringList{sim->Path(), sim->Path()});
     auto *commands = new CommandLayer(state);
+    commands->ReportLoss = [&prompt] { prompt.Warn(LossReported); };
     auto *manager = new ConnectionManager(state, *commands);
     QTimer::singleShot(200, [commands, manager] {
         delete manager;

@@ -1,5 +1,4 @@
 #include "BulkTransfer.h"
-#include "PlainBulkEditor.h"
 #include "PortEntry.h"
 #include "SearchingEditor.h"
 #include "NetworkTransport.h"
@@ -19,11 +18,10 @@
 namespace {
 
 // A read of everything, over a link that is already connected; the frames the processor received.
-QByteArray ReadAll(CommandLayer &commands, SimulatorTerminal &sim, BulkEditor &editor, UserPrompt &prompt)
+QByteArray ReadAll(CommandLayer &commands, SimulatorTerminal &sim, SettingsSnapshot &settings)
 {
     const qsizetype before = sim.Received().size();
-    commands.ProgressTotal = ReadAllFrameCount;
-    ReadAllFromDevice(commands, editor, prompt);
+    ReadAllFromDevice(commands, settings);
     return sim.Received().mid(before);
 }
 
@@ -179,8 +177,8 @@ void TestNetwork::processorThroughServer()
         direct.state.port.SetPortList(QStringList{sim->Path()});
         direct.manager.ConnectDevice();
         QVERIFY(direct.manager.IsConnected());
-        PlainBulkEditor editor;
-        directFrames = ReadAll(direct.commands, *sim, editor, direct.prompt);
+        SettingsSnapshot settings;
+        directFrames = ReadAll(direct.commands, *sim, settings);
         direct.state.port.ClosePort();
     }
 
@@ -190,7 +188,7 @@ void TestNetwork::processorThroughServer()
     remote.state.port.SetPortList(QStringList{QStringLiteral("/nonexistent/ttyQ0"), server.Entry(0)});
     remote.manager.ConnectDevice();
     QVERIFY(remote.manager.IsConnected());
-    QCOMPARE(remote.statuses, QStringList{"连接成功"});
+    QCOMPARE(remote.statuses, QStringList{"connected"});
     if (rfc2217)
         QCOMPARE(sim->LineSettings(), QStringLiteral("9600 8N1"));
 
@@ -200,13 +198,12 @@ void TestNetwork::processorThroughServer()
     QCOMPARE(sim->Processor().SyncsReceived(), syncs + 1);
 
     // 0xFF both ways: in an upload value, and in the reply that reads it back.
-    PlainBulkEditor written;
+    SettingsSnapshot written;
     written.music[2][5] = 0xFF;
     written.eff[1][0] = 0xFF;
-    remote.commands.ProgressTotal = UploadAllFrameCount;
-    UploadAllToDevice(remote.commands, written, remote.prompt);
-    PlainBulkEditor read;
-    QCOMPARE(ReadAll(remote.commands, *sim, read, remote.prompt), directFrames);
+    QCOMPARE(UploadAllToDevice(remote.commands, written), TransferOutcome::Complete);
+    SettingsSnapshot read;
+    QCOMPARE(ReadAll(remote.commands, *sim, read), directFrames);
     QCOMPARE(read.music[2][5], quint8(0xFF));
     QCOMPARE(read.eff[1][0], quint8(0xFF));
     QVERIFY(remote.manager.IsConnected());
@@ -231,7 +228,7 @@ void TestNetwork::stoppedServerIsReportedOnceAndFoundAgain()
     QTRY_VERIFY_WITH_TIMEOUT(!editor.manager.IsConnected(), 5000);
     QTest::qWait(2500);  // a search in between finds the server gone, silently
     QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
-             QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+             QStringList{LossReported});
 
     server = std::make_unique<Ser2Net>(QList<Ser2Net::Line>{{sim->Path(), true}});
     server->SetPort(0, port);
@@ -275,7 +272,7 @@ void TestNetwork::unreachableServersCostAtMostTheDeadline()
     ::close(listener);
 
     QVERIFY(editor.manager.IsConnected());
-    QCOMPARE(editor.statuses, QStringList{"连接成功"});
+    QCOMPARE(editor.statuses, QStringList{"connected"});
     QVERIFY(editor.prompt.shown.isEmpty());
     QVERIFY(uiRan);
     // The hanging host costs the deadline; the rest fail at once, or within it when no name server answers.
@@ -297,7 +294,7 @@ void TestNetwork::busyServerPortIsSkipped()
         SearchingEditor second;
         second.state.port.SetPortList(QStringList{server.Entry(0)});
         second.manager.ConnectDevice();
-        QCOMPARE(second.statuses, QStringList{"未连接"});
+        QCOMPARE(second.statuses, QStringList{"not connected"});
         QVERIFY(!second.state.port.IsOpen());
         QCOMPARE(sim->Processor().FramesReceived(), 1);
     }
@@ -333,7 +330,7 @@ void TestNetwork::closedServerIsReportedAtOnce()
         QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
         QTest::qWait(200);
         QCOMPARE(editor.prompt.Texts(QStringLiteral("warn")),
-                 QStringList{QStringLiteral("与目标通信连接超时，已断开连接。")});
+                 QStringList{LossReported});
         QVERIFY(!editor.manager.IsConnected() && !editor.state.port.IsOpen());
     }
 }

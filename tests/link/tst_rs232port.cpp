@@ -2,7 +2,6 @@
 #include "ProgramState.h"
 #include "PortEntry.h"
 #include "RS232Port.h"
-#include "ScriptedPrompt.h"
 #include "SimulatorTerminal.h"
 
 #include <QElapsedTimer>
@@ -193,8 +192,7 @@ void TestRS232Port::unpluggedDeviceCostsNoProcessorTime()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttyUSB9"));
-    ScriptedPrompt prompt;
-    ProgramState state(prompt);
+    ProgramState state;
     state.port.SetPortList(QStringList{link});
     CommandLayer dispatcher(state);
     for (int unplug = 0; unplug < 10; ++unplug) {

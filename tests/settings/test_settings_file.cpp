@@ -1,4 +1,4 @@
-#include "ProgramState.h"
+#include "AppState.h"
 #include "ScriptedPrompt.h"
 #include "SettingsDialogs.h"
 #include "UserFormValue.h"
@@ -71,7 +71,7 @@ class TestSettingsFile : public QObject
 
     QTemporaryDir dir;
     ScriptedPrompt prompt;
-    ProgramState state{prompt};
+    AppState state{prompt};
     QWidget owner;
 
     QString PathOf(const QString &name) const { return dir.filePath(name); }

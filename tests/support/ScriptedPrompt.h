@@ -1,39 +1,21 @@
 #pragma once
 
+#include "MessageLog.h"
 #include "UserPrompt.h"
 
-#include <QElapsedTimer>
-#include <QStringList>
-#include <QTest>
 #include <QQueue>
 
-// Answers the program's questions in code and records everything it was told.
-class ScriptedPrompt : public UserPrompt
+// Answers the editor's questions in code and records everything it was told.
+class ScriptedPrompt : public UserPrompt, public MessageLog
 {
 public:
-    struct Shown
-    {
-        QString look;  // "warn", "critical", "question", "beep", "open", "save"
-        QString text;
-    };
-
-    QList<Shown> shown;
     bool yesNoAnswer = false;
     QQueue<QString> fileAnswers;  // paths the file dialogs return, in order; empty means cancel
     QString lastDialogFolder;
     QString lastDialogFilter;
     QWidget *lastDialogOwner = nullptr;
-    // A person takes this long to close a warning; events go on meanwhile, as in a message box.
-    int warnOpenMs = 0;
 
-    void Warn(const QString &text) override
-    {
-        shown.append({QStringLiteral("warn"), text});
-        QElapsedTimer open;
-        open.start();
-        while (open.elapsed() < warnOpenMs)
-            QTest::qWait(10);
-    }
+    void Warn(const QString &text) override { MessageLog::Warn(text); }
     void Critical(const QString &text) override { shown.append({QStringLiteral("critical"), text}); }
     bool AskYesNo(const QString &text) override
     {
@@ -50,15 +32,6 @@ public:
                          const QString &filter) override
     {
         return Dialog(QStringLiteral("save"), owner, title, folder, filter);
-    }
-
-    QStringList Texts(const QString &look) const
-    {
-        QStringList texts;
-        for (const Shown &s : shown)
-            if (s.look == look)
-                texts << s.text;
-        return texts;
     }
 
 private:

@@ -1,6 +1,6 @@
 #include "CommLog.h"
 
-#include "ProgramState.h"
+#include "AppState.h"
 
 #include <QSaveFile>
 
@@ -11,7 +11,7 @@ QString Hex(quint8 byte)
     return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-void AppendLine(ProgramState &state, const QString &line)
+void AppendLine(AppState &state, const QString &line)
 {
     if (!state.LogWindowOpen)
         return;
@@ -21,7 +21,7 @@ void AppendLine(ProgramState &state, const QString &line)
 
 } // namespace
 
-void LogSentFrame(ProgramState &state, const quint8 frame[6])
+void LogSentFrame(AppState &state, const quint8 frame[6])
 {
     if (!state.LogWindowOpen)
         return;
@@ -31,12 +31,12 @@ void LogSentFrame(ProgramState &state, const quint8 frame[6])
     AppendLine(state, QStringLiteral("发送: ") + bytes.join(QLatin1Char(',')));
 }
 
-void LogSyncByte(ProgramState &state)
+void LogSyncByte(AppState &state)
 {
     AppendLine(state, QStringLiteral("发送: FC 同步字"));
 }
 
-void LogReceivedByte(ProgramState &state, quint8 byte)
+void LogReceivedByte(AppState &state, quint8 byte)
 {
     if (!state.LogWindowOpen)
         return;

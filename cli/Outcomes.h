@@ -1,0 +1,18 @@
+#pragma once
+
+#include "BulkTransfer.h"
+#include "Identify.h"
+#include "Venue.h"
+
+#include <QString>
+
+// quorinctl's words for how a unit's work ended, with the stable code that --json
+// carries. Each returns true when the step went well; otherwise the failure is
+// recorded in result and the job stops there.
+bool Took(UnitResult &result, const OpenResult &opened);
+bool Took(UnitResult &result, TransferOutcome outcome, bool upload);
+// A single get or set: false when the unit stopped answering.
+bool Took(UnitResult &result, bool answered);
+
+// One line on standard error, whole even when units write at once.
+void WriteErrorLine(const QString &line);
