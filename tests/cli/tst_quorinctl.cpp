@@ -263,6 +263,15 @@ void TestQuorinctl::usageErrors()
     QCOMPARE(held.status, 3);
     QVERIFY(held.out.contains(QStringLiteral("in use by another program")));
     QVERIFY(sim->Received().isEmpty());
+
+    // Each way of failing has its own code, not a message to parse.
+    const ToolRun faults = Tool({QStringLiteral("probe"), QStringLiteral("--json"), unit, QStringLiteral("/dev/no-such-tty"),
+                                 QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2Net::FreePort())});
+    const QJsonArray codes = QJsonDocument::fromJson(faults.out.toUtf8())[QStringLiteral("units")].toArray();
+    QCOMPARE(codes.size(), 3);
+    QCOMPARE(codes[0][QStringLiteral("code")].toString(), QStringLiteral("busy"));
+    QCOMPARE(codes[1][QStringLiteral("code")].toString(), QStringLiteral("missing"));
+    QCOMPARE(codes[2][QStringLiteral("code")].toString(), QStringLiteral("unreachable"));
 }
 
 // Two units with one name would share one backup file; a name with a path in it writes
