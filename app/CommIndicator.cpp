@@ -1,7 +1,7 @@
 #include "CommIndicator.h"
 
-#include "CommLog.h"
 #include "AppState.h"
+#include "CommLog.h"
 #include "UserPrompt.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "Main.h"
 
-#include "MainFrm.h"
 #include "AppState.h"
+#include "MainFrm.h"
 #include "UserPrompt.h"
 
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #include "MainFrm.h"
 
+#include "AppState.h"
 #include "Artwork.h"
 #include "CommIndicator.h"
-#include "AppState.h"
 #include "UserPrompt.h"
 
 #include <QCloseEvent>

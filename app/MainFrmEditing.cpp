@@ -1,9 +1,10 @@
 #include "MainFrm.h"
 
+#include "AppState.h"
 #include "C_FlagBar.h"
 #include "C_OptionEx.h"
 #include "C_ScrollBar.h"
-#include "AppState.h"
+#include "LiveSettings.h"
 #include "SettingCommand.h"
 #include "UserPrompt.h"
 
@@ -13,8 +14,6 @@ quint8 OnOff(bool on)
 {
     return on ? 1 : 0;
 }
-
-constexpr int NaturalKey = 5;
 
 } // namespace
 

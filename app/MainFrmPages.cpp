@@ -1,11 +1,11 @@
 #include "MainFrm.h"
 
+#include "AppState.h"
 #include "C_ComboBox.h"
 #include "C_FlagBar.h"
 #include "C_Option.h"
 #include "C_OptionEx.h"
 #include "C_ScrollBar.h"
-#include "AppState.h"
 #include "SettingCommand.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "Main.h"
+#include "AppState.h"
 #include "MainFrm.h"
 #include "PortEntry.h"
-#include "AppState.h"
 #include "QtUserPrompt.h"
 
 #include <QApplication>

@@ -78,9 +78,19 @@ bool Took(UnitResult &result, TransferOutcome outcome, bool upload)
     return Failed(result, "not-connected", QStringLiteral("not connected"));
 }
 
-bool Took(UnitResult &result, bool answered)
+bool Took(UnitResult &result, CommandOutcome outcome)
 {
-    return answered || Failed(result, "lost", QStringLiteral("the unit stopped answering"));
+    switch (outcome) {
+    case CommandOutcome::Done:
+        return true;
+    case CommandOutcome::NotConfirmed:
+        return Failed(result, "not-confirmed", QStringLiteral("the unit did not confirm the key"));
+    case CommandOutcome::NotReadable:
+        return Failed(result, "not-readable", QStringLiteral("this setting cannot be read back"));
+    case CommandOutcome::Lost:
+        break;
+    }
+    return Failed(result, "lost", QStringLiteral("the unit stopped answering"));
 }
 
 void WriteErrorLine(const QString &line)

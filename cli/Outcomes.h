@@ -2,6 +2,7 @@
 
 #include "BulkTransfer.h"
 #include "Identify.h"
+#include "UnitCommands.h"
 #include "Venue.h"
 
 #include <QString>
@@ -11,8 +12,8 @@
 // recorded in result and the job stops there.
 bool Took(UnitResult &result, const OpenResult &opened);
 bool Took(UnitResult &result, TransferOutcome outcome, bool upload);
-// A single get or set: false when the unit stopped answering.
-bool Took(UnitResult &result, bool answered);
+// A single get or set.
+bool Took(UnitResult &result, CommandOutcome outcome);
 
 // One line on standard error, whole even when units write at once.
 void WriteErrorLine(const QString &line);

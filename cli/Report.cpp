@@ -7,7 +7,8 @@
 
 namespace {
 
-QJsonObject Value(const NamedSetting &setting, quint8 raw)
+template <typename Setting>
+QJsonObject Value(const Setting &setting, quint8 raw)
 {
     return {{QStringLiteral("raw"), raw}, {QStringLiteral("shown"), setting.Shown(raw)}};
 }
@@ -54,7 +55,7 @@ void PrintReport(const QString &command, const QList<UnitResult> &results, bool 
                 unit.insert(QStringLiteral("differences"), differences);
             QJsonObject values;
             for (const auto &[setting, raw] : r.values)
-                values.insert(setting->Name(), Value(*setting, raw));
+                values.insert(setting.Name(), Value(setting, raw));
             if (!r.values.isEmpty())
                 unit.insert(QStringLiteral("values"), values);
             units.append(unit);
@@ -73,7 +74,7 @@ void PrintReport(const QString &command, const QList<UnitResult> &results, bool 
                       .arg(r.unit.name, d.setting->Name(), firstSide, d.setting->ShownWithRaw(d.first), secondSide,
                            d.setting->ShownWithRaw(d.second)));
         for (const auto &[setting, raw] : r.values)
-            Print(QStringLiteral("%1: %2 = %3\n").arg(r.unit.name, setting->Name(), setting->ShownWithRaw(raw)));
+            Print(QStringLiteral("%1: %2 = %3 (%4)\n").arg(r.unit.name, setting.Name(), setting.Shown(raw)).arg(raw));
     }
     Print(QStringLiteral("%1 %2 %3 %4\n").arg(QStringLiteral("unit"), -24).arg(QStringLiteral("result"), -9)
               .arg(QStringLiteral("seconds"), 8).arg(QStringLiteral("differences")));

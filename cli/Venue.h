@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NamedSettings.h"
+#include "UnitCommands.h"
 
 #include <QList>
 #include <QString>
@@ -35,8 +36,8 @@ struct UnitResult
     QList<SettingDifference> differences;
     // What the unit holds, when the command read it all.
     SettingsSnapshot settings;
-    // Settings read or set by get and set, with their values.
-    QList<std::pair<const NamedSetting *, quint8>> values;
+    // Settings read or set by get and set, with their values (a volume as held at its maximum).
+    QList<std::pair<AnySetting, quint8>> values;
 };
 
 // What one unit does, on its own thread with its own session.

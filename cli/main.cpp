@@ -2,6 +2,7 @@
 #include "RS232Port.h"
 #include "Outcomes.h"
 #include "Report.h"
+#include "UnitCommands.h"
 #include "SettingsFile.h"
 #include "UnitSession.h"
 #include "Venue.h"
@@ -98,6 +99,21 @@ std::optional<SettingsSnapshot> LoadFile(const QString &path)
         : "holds a value that is not a number or is out of range";
     WriteErrorLine(QStringLiteral("quorinctl: %1: %2").arg(path, QLatin1String(why)));
     return std::nullopt;
+}
+
+// What a setting takes, for a person who gave it something else.
+QString ValueHint(const AnySetting &setting)
+{
+    if (setting.stored) {
+        const quint8 highest = quint8(setting.stored->Highest());
+        return QStringLiteral("0 to %1, or as shown, such as \"%2\"").arg(highest).arg(setting.Shown(highest));
+    }
+    if (setting.live->Group() == LiveSetting::Kind::Volume)
+        return QStringLiteral("0 to %1").arg(HighestVolume);
+    QStringList shown;
+    for (quint8 v : setting.live->Values())
+        shown << setting.Shown(v);
+    return shown.join(QStringLiteral(", "));
 }
 
 void Compared(const QList<SettingDifference> &differences, UnitResult &result)
@@ -237,22 +253,23 @@ int Run(const QString &command, QStringList args, const Options &options)
         if (args.isEmpty())
             return Usage(set ? QStringLiteral("set UNIT NAME=VALUE...") : QStringLiteral("get UNIT NAME..."));
         // Every name and value is checked before anything is sent.
-        QList<std::pair<const NamedSetting *, quint8>> wanted;
+        QList<std::pair<AnySetting, quint8>> wanted;
         for (const QString &arg : std::as_const(args)) {
             const qsizetype equals = arg.lastIndexOf(QLatin1Char('='));
             if (set && equals < 0)
                 return Usage(QStringLiteral("\"%1\": NAME=VALUE expected").arg(arg));
             const QString name = set ? arg.left(equals) : arg;
-            const NamedSetting *setting = FindNamedSetting(name);
+            const AnySetting setting = FindAnySetting(name);
             if (!setting)
                 return Usage(QStringLiteral("no setting is named \"%1\"").arg(name));
+            if (!set && !setting.Readable())
+                return Usage(QStringLiteral("%1 cannot be read back from the unit; it can only be set").arg(setting.Name()));
             std::optional<quint8> value = quint8(0);
             if (set)
-                value = setting->Parse(arg.mid(equals + 1));
+                value = setting.Parse(arg.mid(equals + 1));
             if (!value)
-                return Usage(QStringLiteral("\"%1\" is no value of %2 (0 to %3, or as shown, such as \"%4\")")
-                                 .arg(arg.mid(equals + 1), setting->Name()).arg(setting->Highest())
-                                 .arg(setting->Shown(quint8(setting->Highest()))));
+                return Usage(QStringLiteral("\"%1\" is no value of %2 (%3)").arg(arg.mid(equals + 1), setting.Name(),
+                                                                               ValueHint(setting)));
             wanted.append({setting, *value});
         }
         const auto list = units(entries);
@@ -260,8 +277,14 @@ int Run(const QString &command, QStringList args, const Options &options)
             return Usage(list ? QStringLiteral("no unit given") : error);
         results = RunUnits(*list, [&](UnitSession &session, UnitResult &r) {
             for (auto [setting, value] : wanted) {
-                if (!Took(r, set ? session.Set(*setting, value) : session.Get(*setting, value)))
+                if (set) {
+                    const SetResult done = session.Set(setting, value);
+                    if (!Took(r, done.outcome))
+                        return;
+                    value = done.applied;
+                } else if (!Took(r, session.Get(setting, value))) {
                     return;
+                }
                 r.values.append({setting, value});
             }
             r.result = QStringLiteral("ok");

@@ -1,6 +1,5 @@
 #include "UnitSession.h"
 
-#include "SettingCommand.h"
 
 UnitSession::UnitSession(const QString &entry, const std::atomic<bool> &stop) : entry(entry), stop(stop)
 {
@@ -53,15 +52,12 @@ VerifiedUpload UnitSession::UploadAndVerify(const SettingsSnapshot &settings)
     return upload;
 }
 
-bool UnitSession::Get(const NamedSetting &setting, quint8 &value)
+CommandOutcome UnitSession::Get(const AnySetting &setting, quint8 &value)
 {
-    if (!SendSetting(commands, GetOp, setting.Block(), setting.Selector(), setting.Address(), 0))
-        return false;
-    value = commands.ReplyBuffer[0];
-    return true;
+    return GetSetting(commands, setting, value);
 }
 
-bool UnitSession::Set(const NamedSetting &setting, quint8 value)
+SetResult UnitSession::Set(const AnySetting &setting, quint8 value, const SettingsSnapshot *memories)
 {
-    return SendSetting(commands, SetOp, setting.Block(), setting.Selector(), setting.Address(), value);
+    return SetSetting(commands, setting, value, memories);
 }

@@ -5,6 +5,7 @@
 #include "Identify.h"
 #include "NamedSettings.h"
 #include "ProgramState.h"
+#include "UnitCommands.h"
 
 #include <atomic>
 #include <functional>
@@ -26,9 +27,9 @@ public:
     ReadResult Read(SettingsSnapshot &settings);
     TransferOutcome Upload(const SettingsSnapshot &settings);
     VerifiedUpload UploadAndVerify(const SettingsSnapshot &settings);
-    // One setting; false when the unit stopped answering (the link is then dropped).
-    bool Get(const NamedSetting &setting, quint8 &value);
-    bool Set(const NamedSetting &setting, quint8 value);
+    // One setting, as UnitCommands gets and sets it.
+    CommandOutcome Get(const AnySetting &setting, quint8 &value);
+    SetResult Set(const AnySetting &setting, quint8 value, const SettingsSnapshot *memories = nullptr);
 
     bool Stopped() const { return stop; }
     // Whole percent of the transfer in progress.

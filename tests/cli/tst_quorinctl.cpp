@@ -211,6 +211,20 @@ void TestQuorinctl::getAndSetByName()
     QCOMPARE(get.status, 0);
     QVERIFY2(get.out.contains(QStringLiteral("KTV2 Echo-A Dly = 184ms (14)")) && get.out.contains(QStringLiteral("MUS mode = MUS4 (3)")),
              qPrintable(get.out));
+
+    // Live settings: a volume is held at the power-on maximum the unit holds, the key is
+    // checked, a program choice sends that memory as the editor's list does.
+    Preset(*sim, Named("MIC max"), 60);
+    const qsizetype before = sim->Received().size();
+    const ToolRun live = Tool({QStringLiteral("set"), sim->Path(), QStringLiteral("MIC volume=75"), QStringLiteral("key=#2"),
+                               QStringLiteral("program=EFF2")});
+    QCOMPARE(live.status, 0);
+    const QByteArray frames = sim->Received().mid(before);
+    QCOMPARE(frames.mid(6, 18), QByteArray::fromHex("cd0105000100" "cd020600013c" "cd020b000007"));
+    QCOMPARE(frames.size(), 6 * (1 + 2 + 1 + 2 * EffParamCount));
+    QCOMPARE(frames.right(6), QByteArray::fromHex("cd020215") + char(EffParams[9].address) + char(80));
+    QVERIFY2(live.out.contains(QStringLiteral("MIC volume = 60 (60)")), qPrintable(live.out));
+    QCOMPARE(Tool({QStringLiteral("get"), sim->Path(), QStringLiteral("key")}).status, 2);
 }
 
 void TestQuorinctl::venueBackupThroughServers()
