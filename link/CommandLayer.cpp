@@ -3,6 +3,7 @@
 #include "ProgramState.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
@@ -62,9 +63,13 @@ bool CommandLayer::SendCommand(bool expectData, quint8 replyLength, int op, int 
         QThread::msleep(MuteOffPause);
     }
 
+    QElapsedTimer waited;
+    waited.start();
     const bool ok = WaitReply();
     if (!*living || waitAbandoned)
         return false;
+    if (OnReplyTime)
+        OnReplyTime(waited.nsecsElapsed() / 1000, ok);
     if (ok)
         return true;
     if (IsProbing)

@@ -80,6 +80,8 @@ public:
     std::function<void(const CommandFrame &frame)> OnFrameSent;
     std::function<void()> OnSyncSent;
     std::function<void(quint8 byte)> OnByteReceived;
+    // How long each command waited for its reply, and whether it came.
+    std::function<void(qint64 microseconds, bool answered)> OnReplyTime;
 
 signals:
     // The port lost its line while connected and no command was waiting.

@@ -75,6 +75,7 @@ void ConnectionManager::ConnectDevice()
         const OpenResult opened = OpenAndIdentify(state, commands, QString::number(n));
         if (!*living)
             return;
+        lastAttempt = opened;
         if (opened.outcome == OpenOutcome::Identified) {
             commands.IsConnected = true;
             SetStatus(LinkStatus::Connected);

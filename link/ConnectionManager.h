@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Identify.h"
 #include "LinkStatus.h"
 
 #include <QObject>
@@ -33,13 +34,17 @@ public:
     void Timer4_Timer();
 
     // Sends the editor's selections after a successful identification; the editor fills it.
+    // A service leaves the unit as it is and only learns that it is connected.
     std::function<void()> SendEditorState;
+    // How the last try on a port ended, for a front end that says why it is not connected.
+    OpenResult LastAttempt() const { return lastAttempt; }
 
 private:
     void SetStatus(LinkStatus status);
 
     ProgramState &state;
     CommandLayer &commands;
+    OpenResult lastAttempt;
     // Cleared when this object or its command layer goes, so that a search in progress stops.
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+enum class Role { Admin, Staff, Viewer };
+
+std::optional<Role> RoleNamed(const QString &name);
+QString RoleName(Role role);
+
+struct Account
+{
+    QString name;
+    Role role = Role::Viewer;
+    QStringList units;  // empty: every unit
+    QByteArray salt;
+    QByteArray hash;    // PBKDF2-SHA256 of the password with salt
+    int rounds = 0;
+
+    bool MaySee(const QString &unit) const { return units.isEmpty() || units.contains(unit); }
+};
+
+// The accounts file: people, their roles and salted slow hashes of their passwords;
+// never a password. Written in one step, readable by its owner alone.
+class Accounts
+{
+public:
+    // An absent file is an empty list; an unreadable or broken one is an error.
+    bool Load(const QString &path, QString *error);
+    bool Save(const QString &path, QString *error) const;
+
+    const Account *Find(const QString &name) const;
+    // The account when the password is right, else nullptr; it takes as long either way.
+    const Account *Check(const QString &name, const QString &password) const;
+
+    void Set(const QString &name, Role role, const QStringList &units, const QString &password);
+    bool SetPassword(const QString &name, const QString &password);
+    bool Remove(const QString &name);
+    const QList<Account> &All() const { return accounts; }
+
+private:
+    QList<Account> accounts;
+};

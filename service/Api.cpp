@@ -1,0 +1,272 @@
+#include "Api.h"
+
+#include "AuditLog.h"
+#include "BoundedServer.h"
+#include "Metrics.h"
+#include "Sessions.h"
+#include "UnitFleet.h"
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimer>
+#include <QUrlQuery>
+
+namespace {
+
+const QByteArray CookieName = QByteArrayLiteral("quorin_session");
+
+QString StateName(UnitState::Link link)
+{
+    return link == UnitState::Link::Online ? QStringLiteral("online")
+        : link == UnitState::Link::Busy    ? QStringLiteral("busy")
+                                           : QStringLiteral("offline");
+}
+
+QString Token(const QHttpServerRequest &request)
+{
+    const QByteArray authorization = request.value("Authorization");
+    if (authorization.startsWith("Bearer "))
+        return QString::fromLatin1(authorization.mid(7).trimmed());
+    for (const QByteArray &cookie : request.value("Cookie").split(';')) {
+        const QByteArray pair = cookie.trimmed();
+        if (pair.startsWith(CookieName + '='))
+            return QString::fromLatin1(pair.mid(CookieName.size() + 1));
+    }
+    return {};
+}
+
+bool FromThisMachine(const QHostAddress &address)
+{
+    return address.isLoopback() || address.toIPv4Address() == QHostAddress(QHostAddress::LocalHost).toIPv4Address();
+}
+
+} // namespace
+
+PendingAnswer::PendingAnswer(QHttpServerResponder &&responder, QTcpSocket *socket)
+    : responder(std::move(responder)), socket(socket)
+{
+}
+
+void PendingAnswer::Json(int status, const QJsonObject &body, const QList<QPair<QByteArray, QByteArray>> &headers)
+{
+    Bytes(status, QJsonDocument(body).toJson(QJsonDocument::Compact), QByteArrayLiteral("application/json"), headers);
+}
+
+void PendingAnswer::Bytes(int status, const QByteArray &body, const QByteArray &type,
+                          const QList<QPair<QByteArray, QByteArray>> &headers)
+{
+    if (answered || !socket || socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    answered = true;
+    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(status));
+    responder.writeHeader("Content-Type", type);
+    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+    responder.writeHeader("Cache-Control", "no-store");
+    responder.writeHeader("X-Content-Type-Options", "nosniff");
+    for (const auto &[name, value] : headers)
+        responder.writeHeader(name, value);
+    responder.writeBody(body);
+}
+
+Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, AuditLog &audit, UnitFleet &units,
+         Metrics &metrics, QObject *parent)
+    : QAbstractHttpServer(parent), config(config), accounts(accounts), sessions(sessions), audit(audit), units(units),
+      metrics(metrics)
+{
+}
+
+bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    Call call{request, std::make_shared<PendingAnswer>(makeResponder(request, socket), socket), {}, nullptr, {}};
+    for (const QString &segment : request.url().path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        call.path << QUrl::fromPercentEncoding(segment.toUtf8());
+    if (shuttingDown)
+        call.answer->Error(503, QStringLiteral("the service is shutting down"));
+    else if (request.body().size() > BoundedServer::MostBodyBytes)
+        call.answer->Error(413, QStringLiteral("body over 1 MB"));
+    else
+        Route(call);
+    return true;
+}
+
+void Api::missingHandler(const QHttpServerRequest &, QTcpSocket *)
+{
+}
+
+void Api::Route(Call &call)
+{
+    const QStringList &p = call.path;
+    using M = QHttpServerRequest::Method;
+    if (p == QStringList{QStringLiteral("metrics")} && call.Is(M::Get)) {
+        if (!config.metricsFromAnywhere && !FromThisMachine(call.request.remoteAddress()))
+            return call.answer->Error(403, QStringLiteral("metrics are for this machine only"));
+        return call.answer->Bytes(200, metrics.Text(), QByteArrayLiteral("text/plain; version=0.0.4"));
+    }
+    if (p.size() < 3 || p[0] != QLatin1String("api") || p[1] != QLatin1String("v1"))
+        return call.answer->Error(404, QStringLiteral("no such route"));
+    const QString what = p[2];
+    if (what == QLatin1String("login") && p.size() == 3)
+        return call.Is(M::Post) ? Login(call) : call.answer->Error(405, QStringLiteral("POST only"));
+    if (!Caller(call))
+        return;
+    if (what == QLatin1String("logout") && p.size() == 3)
+        return call.Is(M::Post) ? Logout(call) : call.answer->Error(405, QStringLiteral("POST only"));
+    if (what == QLatin1String("units") && p.size() == 3)
+        return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"));
+    if (what == QLatin1String("units") && p.size() == 5)
+        return UnitRoute(call, p[3], p[4]);
+    if (what == QLatin1String("audit") && p.size() == 3)
+        return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"));
+    call.answer->Error(404, QStringLiteral("no such route"));
+}
+
+const Account *Api::Caller(Call &call)
+{
+    call.token = Token(call.request);
+    const QString user = call.token.isEmpty() ? QString() : sessions.Resolve(call.token);
+    call.account = user.isEmpty() ? nullptr : accounts.Find(user);
+    if (!call.account)
+        call.answer->Error(401, QStringLiteral("log in first"));
+    return call.account;
+}
+
+void Api::Login(Call &call)
+{
+    const QJsonObject body = QJsonDocument::fromJson(call.request.body()).object();
+    const QString user = body[QStringLiteral("user")].toString();
+    const QString password = body[QStringLiteral("password")].toString();
+    if (user.isEmpty() || password.isEmpty())
+        return call.answer->Error(400, QStringLiteral("user and password expected"));
+    const QHostAddress from = call.request.remoteAddress();
+    const Answer answer = call.answer;
+    const bool secure = !config.tlsCertificate.isEmpty();
+    // Guessing from one address slows down: the answer waits, the service does not.
+    QTimer::singleShot(sessions.LoginDelayMs(from), this, [this, answer, user, password, from, secure] {
+        const Account *account = accounts.Check(user, password);
+        if (!account) {
+            sessions.LoginFailed(from);
+            return answer->Error(401, QStringLiteral("wrong user or password"));
+        }
+        sessions.LoginSucceeded(from);
+        const QString token = sessions.Open(account->name);
+        QByteArray cookie = CookieName + '=' + token.toLatin1() + "; Path=/; HttpOnly; SameSite=Strict";
+        if (secure)
+            cookie += "; Secure";
+        answer->Json(200, {{QStringLiteral("token"), token}, {QStringLiteral("user"), account->name},
+                           {QStringLiteral("role"), RoleName(account->role)}},
+                     {{"Set-Cookie", cookie}});
+    });
+}
+
+void Api::Logout(Call &call)
+{
+    sessions.Close(call.token);
+    call.answer->Json(200, {{QStringLiteral("result"), QStringLiteral("ok")}},
+                      {{"Set-Cookie", CookieName + "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0"}});
+}
+
+void Api::ListUnits(Call &call)
+{
+    QJsonArray list;
+    for (const QString &name : units.Names()) {
+        if (!call.account->MaySee(name))
+            continue;
+        const UnitState state = units.State(name);
+        QJsonObject unit{{QStringLiteral("name"), name},
+                         {QStringLiteral("port"), units.Worker(name)->Config().port},
+                         {QStringLiteral("state"), StateName(state.link)},
+                         {QStringLiteral("since"), state.since.toString(Qt::ISODate)},
+                         {QStringLiteral("drift"), state.drift >= 0 ? QJsonValue(state.drift) : QJsonValue()}};
+        unit.insert(QStringLiteral("model"), state.model >= 0 ? QJsonValue(state.model) : QJsonValue());
+        unit.insert(QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error));
+        list.append(unit);
+    }
+    call.answer->Json(200, {{QStringLiteral("units"), list}});
+}
+
+void Api::Audit(Call &call)
+{
+    if (call.account->role != Role::Admin)
+        return call.answer->Error(403, QStringLiteral("the audit log is for admins"));
+    const QUrlQuery query = call.request.query();
+    const int limit = std::clamp(query.queryItemValue(QStringLiteral("limit")).toInt(), 1, 1000);
+    QJsonArray entries;
+    for (const QJsonObject &entry : audit.Recent(query.hasQueryItem(QStringLiteral("limit")) ? limit : 200,
+                                                 query.queryItemValue(QStringLiteral("unit")),
+                                                 query.queryItemValue(QStringLiteral("user"))))
+        entries.append(entry);
+    call.answer->Json(200, {{QStringLiteral("entries"), entries}});
+}
+
+bool Api::Reachable(Call &call, const QString &unit)
+{
+    if (!units.Worker(unit)) {
+        call.answer->Error(404, QStringLiteral("no unit is named \"%1\"").arg(unit));
+        return false;
+    }
+    if (!call.account->MaySee(unit)) {
+        call.answer->Error(403, QStringLiteral("%1 is not one of your units").arg(unit));
+        return false;
+    }
+    return true;
+}
+
+void Api::UnitRoute(Call &call, const QString &unit, const QString &what)
+{
+    using M = QHttpServerRequest::Method;
+    if (!Reachable(call, unit))
+        return;
+    if (what == QLatin1String("settings") && call.Is(M::Get))
+        return GetSettings(call, unit);
+    if (what == QLatin1String("settings") && call.Is(M::Post))
+        return SetSettings(call, unit);
+    if (what == QLatin1String("backup") && call.Is(M::Get))
+        return Backup(call, unit);
+    if (what == QLatin1String("restore") && call.Is(M::Post))
+        return Restore(call, unit);
+    if (what == QLatin1String("verify") && call.Is(M::Get))
+        return Verify(call, unit);
+    call.answer->Error(404, QStringLiteral("no such route"));
+}
+
+Api::Who Api::Person(const Call &call)
+{
+    return {call.account->name, call.request.remoteAddress().toString()};
+}
+
+void Api::Audited(const Who &who, const QString &unit, QJsonObject entry)
+{
+    entry.insert(QStringLiteral("user"), who.user);
+    entry.insert(QStringLiteral("address"), who.address);
+    entry.insert(QStringLiteral("unit"), unit);
+    audit.Append(entry);
+}
+
+void Api::OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
+                 std::function<void(const Answer &, const std::any &)> done)
+{
+    const UnitState state = units.State(unit);
+    if (state.link == UnitState::Link::Offline)
+        return call.answer->Error(409, QStringLiteral("%1 is offline: %2").arg(unit, state.error));
+    const quint64 id = ++lastAnswer;
+    waiting.insert(id, call.answer);
+    // The unit's thread sees only the id; the answer stays on this thread.
+    const bool queued = units.Worker(unit)->Submit([this, id, unit, work, done](CommandLayer *commands) {
+        const std::optional<std::any> result = commands ? std::optional<std::any>(work(*commands)) : std::nullopt;
+        QMetaObject::invokeMethod(this, [this, id, unit, result, done] {
+            const Answer answer = waiting.take(id);
+            if (!answer)
+                return;
+            metrics.Command(unit, result ? QStringLiteral("done") : QStringLiteral("offline"));
+            if (!result)
+                return answer->Error(409, QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error));
+            done(answer, *result);
+        }, Qt::QueuedConnection);
+    });
+    if (!queued) {
+        waiting.remove(id);
+        call.answer->Error(409, QStringLiteral("%1 is busy: too many requests wait for it").arg(unit));
+    }
+}

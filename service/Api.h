@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Accounts.h"
+#include "ServiceConfig.h"
+
+#include <QAbstractHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QHash>
+#include <any>
+#include <functional>
+#include <QJsonObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <memory>
+
+class AuditLog;
+class CommandLayer;
+class Metrics;
+class Sessions;
+class UnitFleet;
+
+// One answer still to give, kept while a unit works on the request. Answering a
+// peer that has gone writes nothing.
+class PendingAnswer
+{
+public:
+    PendingAnswer(QHttpServerResponder &&responder, QTcpSocket *socket);
+    void Json(int status, const QJsonObject &body, const QList<QPair<QByteArray, QByteArray>> &headers = {});
+    void Error(int status, const QString &text) { Json(status, {{QStringLiteral("error"), text}}); }
+    void Bytes(int status, const QByteArray &body, const QByteArray &type,
+               const QList<QPair<QByteArray, QByteArray>> &headers = {});
+
+private:
+    QHttpServerResponder responder;
+    QPointer<QTcpSocket> socket;
+    bool answered = false;
+};
+using Answer = std::shared_ptr<PendingAnswer>;
+
+// The HTTP JSON API under /api/v1 and /metrics. Every route checks the session and
+// the role before anything reaches a unit; whatever a person may not do is refused
+// here, never sent.
+class Api : public QAbstractHttpServer
+{
+    Q_OBJECT
+
+public:
+    Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, AuditLog &audit, UnitFleet &units,
+        Metrics &metrics, QObject *parent = nullptr);
+
+    // From now on every request is answered 503.
+    void ShutDown() { shuttingDown = true; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    struct Call
+    {
+        const QHttpServerRequest &request;
+        Answer answer;
+        QStringList path;  // the segments, each percent-decoded on its own
+        const Account *account = nullptr;
+        QString token;
+
+        bool Is(QHttpServerRequest::Method method) const { return request.method() == method; }
+    };
+    void Route(Call &call);
+    void Login(Call &call);
+    void Logout(Call &call);
+    void ListUnits(Call &call);
+    void Audit(Call &call);
+    void UnitRoute(Call &call, const QString &unit, const QString &what);
+    void GetSettings(Call &call, const QString &unit);
+    void SetSettings(Call &call, const QString &unit);
+    void Backup(Call &call, const QString &unit);
+    void Restore(Call &call, const QString &unit);
+    void Verify(Call &call, const QString &unit);
+    const Account *Caller(Call &call);
+    bool Reachable(Call &call, const QString &unit);
+
+    // Who asked, kept for the audit log after the unit has answered.
+    struct Who
+    {
+        QString user;
+        QString address;
+    };
+    static Who Person(const Call &call);
+    void Audited(const Who &who, const QString &unit, QJsonObject entry);
+    // Runs work on the unit's thread, then done here with its result; an offline or
+    // overloaded unit is answered 409 at once.
+    void OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
+                std::function<void(const Answer &, const std::any &)> done);
+
+    const ServiceConfig &config;
+    Accounts &accounts;
+    Sessions &sessions;
+    AuditLog &audit;
+    UnitFleet &units;
+    Metrics &metrics;
+    bool shuttingDown = false;
+    QHash<quint64, Answer> waiting;
+    quint64 lastAnswer = 0;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One processor the service keeps connected, a section of the configuration.
+struct UnitConfig
+{
+    QString name;    // the section's name: a unit name fit for a file name
+    QString port;    // any port entry quorinctl takes
+    QString golden;  // the approved settings file, or empty
+    bool enforce = false;
+};
+
+// quorind's configuration file: [service] and a section per unit.
+struct ServiceConfig
+{
+    QHostAddress listenAddress = QHostAddress::LocalHost;
+    quint16 listenPort = 8417;
+    QString tlsCertificate;  // PEM; with tlsKey, HTTPS only
+    QString tlsKey;
+    QString accounts = QStringLiteral("/var/lib/quorind/accounts.json");
+    QString audit = QStringLiteral("/var/log/quorind/audit.log");
+    int driftMinutes = 30;
+    // What staff may change; everything else is protected against drift.
+    QStringList staff{QStringLiteral("MUS volume"), QStringLiteral("MIC volume"), QStringLiteral("KTV volume"),
+                      QStringLiteral("key"),        QStringLiteral("mute"),       QStringLiteral("program")};
+    // /metrics answers localhost only, unless this is set.
+    bool metricsFromAnywhere = false;
+    QList<UnitConfig> units;
+};
+
+// The file at path, or nothing with "FILE:LINE: reason" in *error. Relative file
+// names in it are taken from the file's own folder.
+std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *error);

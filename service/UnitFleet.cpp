@@ -1,0 +1,65 @@
+#include "UnitFleet.h"
+
+UnitFleet::UnitFleet(const ServiceConfig &config, Metrics &metrics, QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<UnitState>();
+    const DriftCheck drift(config.staff);
+    for (const UnitConfig &unit : config.units) {
+        names << unit.name;
+        workers.push_back(std::make_unique<UnitWorker>(unit, drift, config.driftMinutes, metrics));
+        threads.push_back(std::make_unique<QThread>());
+        states.insert(unit.name, UnitState{UnitState::Link::Offline, -1, QDateTime::currentDateTimeUtc(),
+                                           QStringLiteral("not connected yet"), -1});
+        connect(workers.back().get(), &UnitWorker::StateChanged, this, [this](const QString &name, const UnitState &state) {
+            states[name] = state;
+            emit StateChanged(name, state);
+        });
+    }
+}
+
+UnitFleet::~UnitFleet()
+{
+    Stop();
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        if (!threads[i]->isRunning())
+            continue;
+        // The worker's link objects belong to its thread and go with it.
+        QMetaObject::invokeMethod(workers[i].get(), [worker = workers[i].release()] { delete worker; },
+                                  Qt::BlockingQueuedConnection);
+        threads[i]->quit();
+        threads[i]->wait();
+    }
+}
+
+void UnitFleet::Start()
+{
+    for (std::size_t i = 0; i < workers.size(); ++i) {
+        workers[i]->moveToThread(threads[i].get());
+        threads[i]->setObjectName(workers[i]->Name());
+        threads[i]->start();
+        QMetaObject::invokeMethod(workers[i].get(), &UnitWorker::Start, Qt::QueuedConnection);
+    }
+}
+
+UnitWorker *UnitFleet::Worker(const QString &name) const
+{
+    for (const auto &worker : workers)
+        if (worker && worker->Name() == name)
+            return worker.get();
+    return nullptr;
+}
+
+void UnitFleet::Stop()
+{
+    for (const auto &worker : workers)
+        if (worker)
+            worker->Stop();
+}
+
+bool UnitFleet::Idle() const
+{
+    for (const auto &worker : workers)
+        if (worker && !worker->Idle())
+            return false;
+    return true;
+}

@@ -1,0 +1,176 @@
+#include "UnitWorker.h"
+
+#include "BulkTransfer.h"
+#include "CommandLayer.h"
+#include "ConnectionManager.h"
+#include "Metrics.h"
+#include "ProgramState.h"
+#include "RS232Port.h"
+#include "SettingsFile.h"
+
+QString OfflineReason(const OpenResult &result)
+{
+    switch (result.outcome) {
+    case OpenOutcome::Identified:
+        return {};
+    case OpenOutcome::Missing:
+        return QStringLiteral("no such device");
+    case OpenOutcome::NotAllowed:
+        return QStringLiteral("permission denied on the device");
+    case OpenOutcome::Busy:
+        return QStringLiteral("the port is in use by another program");
+    case OpenOutcome::Unreachable:
+        return QStringLiteral("the device server cannot be reached");
+    case OpenOutcome::LineSettingsRefused:
+        return QStringLiteral("the device server does not confirm 9600 8N1: %1").arg(result.serverAnswer);
+    case OpenOutcome::NoAnswer:
+        return QStringLiteral("no answer to the identification");
+    case OpenOutcome::WrongModel:
+        break;
+    }
+    return QStringLiteral("another model answered (code 0x%1)").arg(result.model, 2, 16, QLatin1Char('0'));
+}
+
+UnitWorker::UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics)
+    : config(config), drift(drift), driftMinutes(driftMinutes), metrics(metrics)
+{
+    if (!config.golden.isEmpty()) {
+        const SettingsFileRead read = ReadSettingsFile(config.golden);
+        if (read.outcome == SettingsFileRead::Outcome::Read)
+            golden = read.settings;
+    }
+    current.since = QDateTime::currentDateTimeUtc();
+    current.error = QStringLiteral("not connected yet");
+}
+
+UnitWorker::~UnitWorker() = default;
+
+void UnitWorker::Start()
+{
+    state = std::make_unique<ProgramState>();
+    // A COMn entry names a device once, as the system counts them when the service starts.
+    const int com = ComPortNumber(config.port);
+    state->port.SetPortList(QStringList{com == 0 ? config.port : DeviceForPortNumber(QString::number(com), state->port.PortList())});
+    commands = std::make_unique<CommandLayer>(*state);
+    connection = std::make_unique<ConnectionManager>(*state, *commands);
+    commands->OnStatus = [this](LinkStatus status) { LinkStatusChanged(status); };
+    commands->ReportLoss = [this] { Lost(); };
+    commands->OnReplyTime = [this](qint64 microseconds, bool answered) {
+        if (answered)
+            metrics.ReplyTime(microseconds);
+    };
+    // Connecting sends nothing: the unit keeps what it holds; its drift is looked at.
+    connection->SendEditorState = [this] {
+        if (golden)
+            QMetaObject::invokeMethod(this, &UnitWorker::CheckDrift, Qt::QueuedConnection);
+    };
+    driftTimer.setInterval(driftMinutes * 60 * 1000);
+    connect(&driftTimer, &QTimer::timeout, this, &UnitWorker::CheckDrift);
+    if (golden)
+        driftTimer.start();
+    connection->Start();
+    Publish();
+}
+
+bool UnitWorker::Submit(Job job)
+{
+    if (++pending > MostWaiting) {
+        --pending;
+        return false;
+    }
+    QMetaObject::invokeMethod(this, [this, job = std::move(job)] {
+        queue.append(job);
+        RunNext();
+    }, Qt::QueuedConnection);
+    return true;
+}
+
+void UnitWorker::RunNext()
+{
+    // A job's waits run the event loop: jobs that come meanwhile wait their turn.
+    if (running || queue.isEmpty())
+        return;
+    running = true;
+    const Job job = queue.takeFirst();
+    const bool online = commands->IsConnected && !stopping;
+    if (online) {
+        current.link = UnitState::Link::Busy;
+        Publish();
+    }
+    job(online ? commands.get() : nullptr);
+    --pending;
+    running = false;
+    if (current.link == UnitState::Link::Busy) {
+        current.link = commands->IsConnected ? UnitState::Link::Online : UnitState::Link::Offline;
+        Publish();
+    }
+    if (!queue.isEmpty())
+        QMetaObject::invokeMethod(this, &UnitWorker::RunNext, Qt::QueuedConnection);
+}
+
+void UnitWorker::Publish()
+{
+    metrics.UnitUp(config.name, current.link != UnitState::Link::Offline);
+    if (current.drift >= 0)
+        metrics.UnitDrift(config.name, current.drift);
+    emit StateChanged(config.name, current);
+}
+
+void UnitWorker::LinkStatusChanged(LinkStatus status)
+{
+    if (status == LinkStatus::Connected) {
+        if (everConnected)
+            metrics.Reconnected();
+        everConnected = true;
+        current = {UnitState::Link::Online, ModelCode, QDateTime::currentDateTimeUtc(), QString(), current.drift};
+        Publish();
+        return;
+    }
+    const QString why = status == LinkStatus::WrongModel || current.link == UnitState::Link::Offline
+        ? OfflineReason(connection->LastAttempt())
+        : QStringLiteral("the unit stopped answering");
+    if (current.link != UnitState::Link::Offline || current.error != why) {
+        if (current.link != UnitState::Link::Offline)
+            current.since = QDateTime::currentDateTimeUtc();
+        current.link = UnitState::Link::Offline;
+        current.error = why;
+        current.model = connection->LastAttempt().model;
+        Publish();
+    }
+}
+
+// The jobs waiting can no longer reach the unit: each fails at once.
+void UnitWorker::Lost()
+{
+    current.link = UnitState::Link::Offline;
+    current.since = QDateTime::currentDateTimeUtc();
+    current.error = QStringLiteral("the unit stopped answering");
+    Publish();
+    const QList<Job> failed = std::exchange(queue, {});
+    for (const Job &job : failed) {
+        job(nullptr);
+        --pending;
+    }
+}
+
+void UnitWorker::CheckDrift()
+{
+    if (!golden || stopping)
+        return;
+    Submit([this](CommandLayer *link) {
+        if (!link)
+            return;
+        SettingsSnapshot held;
+        if (ReadAllFromDevice(*link, held, &stopping).outcome != TransferOutcome::Complete)
+            return;
+        QList<SettingDifference> differences = drift.Differences(*golden, held);
+        current.drift = int(differences.size());
+        if (config.enforce && !differences.isEmpty()) {
+            const bool written = DriftCheck::Enforce(*link, differences);
+            emit DriftRepaired(config.name, differences, written);
+            if (written)
+                current.drift = 0;
+        }
+        Publish();
+    });
+}

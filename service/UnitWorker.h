@@ -1,0 +1,97 @@
+#pragma once
+
+#include "Drift.h"
+#include "Identify.h"
+#include "LinkStatus.h"
+#include "ServiceConfig.h"
+#include "SettingsSnapshot.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CommandLayer;
+class ConnectionManager;
+class Metrics;
+struct ProgramState;
+
+struct UnitState
+{
+    enum class Link { Offline, Online, Busy };
+    Link link = Link::Offline;
+    int model = -1;
+    QDateTime since;  // when it last came online or went offline
+    QString error;    // why it is offline
+    int drift = -1;   // protected settings that differ from the approved file; -1 unknown
+};
+
+// One processor the service keeps connected, on a thread of its own: identification,
+// heartbeat, reconnection within seconds, a drift check on every connection and every
+// few minutes, and the jobs asked of it, run one at a time in the order they came.
+// Connecting never changes the unit.
+class UnitWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A job gets the unit's command layer, or nullptr when the unit is offline.
+    using Job = std::function<void(CommandLayer *commands)>;
+    static constexpr int MostWaiting = 32;
+
+    UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics);
+    ~UnitWorker() override;
+
+    QString Name() const { return config.name; }
+    const UnitConfig &Config() const { return config; }
+    // The approved settings, read when the service started.
+    const std::optional<SettingsSnapshot> &Golden() const { return golden; }
+
+    // From any thread; false when MostWaiting jobs wait already.
+    bool Submit(Job job);
+    // From any thread: no job starts any more, a transfer ends after its frame.
+    void Stop() { stopping = true; }
+    const std::atomic<bool> &Stopping() const { return stopping; }
+    bool Idle() const { return pending == 0; }
+
+    // Runs in the worker's thread once it starts.
+    void Start();
+
+signals:
+    void StateChanged(const QString &unit, const UnitState &state);
+    // With enforce=true: the approved values written back, and whether the unit took them.
+    void DriftRepaired(const QString &unit, const QList<SettingDifference> &differences, bool written);
+
+private:
+    void RunNext();
+    void Publish();
+    void LinkStatusChanged(LinkStatus status);
+    void Lost();
+    void CheckDrift();
+
+    UnitConfig config;
+    DriftCheck drift;
+    int driftMinutes;
+    Metrics &metrics;
+    std::optional<SettingsSnapshot> golden;
+
+    std::unique_ptr<ProgramState> state;
+    std::unique_ptr<CommandLayer> commands;
+    std::unique_ptr<ConnectionManager> connection;
+    QTimer driftTimer;
+
+    QList<Job> queue;
+    bool running = false;
+    bool everConnected = false;
+    std::atomic<int> pending{0};
+    std::atomic<bool> stopping{false};
+    UnitState current;
+};
+
+// Why a unit is offline, in the service's words.
+QString OfflineReason(const OpenResult &result);
+Q_DECLARE_METATYPE(UnitState)
