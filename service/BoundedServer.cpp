@@ -2,8 +2,11 @@
 
 #include <QSslSocket>
 #include <QTimer>
+#include <sys/socket.h>
 
 namespace {
+
+constexpr int DrainMs = 2000;
 
 QByteArray Refusal(int status, const char *reason, const char *text)
 {
@@ -80,12 +83,23 @@ private:
         return true;
     }
 
+    // The answer goes out; what the peer still sends is read and dropped for a moment, so
+    // that closing does not reset the connection before the peer has read the answer.
     void Refuse(const QByteArray &answer)
     {
         socket->readAll();  // nothing of it reaches the HTTP server
         disconnect(socket, &QTcpSocket::readyRead, this, &RequestGuard::Look);
+        connect(socket, &QTcpSocket::readyRead, this, [this] {
+            socket->readAll();
+            if ((drained += 1) > 4096)
+                socket->abort();
+        });
         socket->write(answer);
-        socket->disconnectFromHost();
+        socket->flush();
+        if (!qobject_cast<QSslSocket *>(socket))
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+        idle.stop();
+        QTimer::singleShot(DrainMs, socket, &QTcpSocket::abort);
     }
 
     QTcpSocket *socket;
@@ -93,6 +107,7 @@ private:
     QByteArray header;
     qint64 bodyLeft = 0;
     qint64 unread = 0;
+    int drained = 0;  // reads after the refusal
 };
 
 } // namespace

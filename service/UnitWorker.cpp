@@ -32,7 +32,7 @@ QString OfflineReason(const OpenResult &result)
 }
 
 UnitWorker::UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics)
-    : config(config), drift(drift), driftMinutes(driftMinutes), metrics(metrics)
+    : config(config), drift(drift), driftMinutes(driftMinutes), metrics(metrics), driftTimer(this)
 {
     if (!config.golden.isEmpty()) {
         const SettingsFileRead read = ReadSettingsFile(config.golden);
