@@ -1,6 +1,7 @@
 #include "Accounts.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -56,9 +57,20 @@ QString RoleName(Role role)
                                                                                 : QStringLiteral("viewer");
 }
 
+void Accounts::Refresh(const QString &path)
+{
+    if (QFileInfo(path).lastModified() == loadedModified)
+        return;
+    Accounts fresh;
+    QString error;
+    if (fresh.Load(path, &error))
+        *this = fresh;
+}
+
 bool Accounts::Load(const QString &path, QString *error)
 {
     accounts.clear();
+    loadedModified = QFileInfo(path).lastModified();
     QFile file(path);
     if (!file.exists())
         return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,8 @@ class Accounts
 public:
     // An absent file is an empty list; an unreadable or broken one is an error.
     bool Load(const QString &path, QString *error);
+    // Loads the file again when it changed since; a broken file leaves the accounts as they were.
+    void Refresh(const QString &path);
     bool Save(const QString &path, QString *error) const;
 
     const Account *Find(const QString &name) const;
@@ -43,4 +46,5 @@ public:
 
 private:
     QList<Account> accounts;
+    QDateTime loadedModified;
 };

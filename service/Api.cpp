@@ -82,6 +82,7 @@ bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
     Call call{request, std::make_shared<PendingAnswer>(makeResponder(request, socket), socket), {}, nullptr, {}};
     for (const QString &segment : request.url().path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts))
         call.path << QUrl::fromPercentEncoding(segment.toUtf8());
+    accounts.Refresh(config.accounts);
     if (shuttingDown)
         call.answer->Error(503, QStringLiteral("the service is shutting down"));
     else if (request.body().size() > BoundedServer::MostBodyBytes)

@@ -111,6 +111,12 @@ void TestQuorind::rolesDecideWhatReachesAUnit()
 
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/logout"), {}, viewer).status, 200);
     QCOMPARE(f.Call("GET", QStringLiteral("/api/v1/units"), {}, viewer).status, 401);
+
+    // Accounts changed while the service runs count at once.
+    QCOMPARE(f.User({QStringLiteral("del"), QStringLiteral("sam")}), 0);
+    QCOMPARE(f.Call("GET", QStringLiteral("/api/v1/units"), {}, staff).status, 401);
+    QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("liz"), QStringLiteral("--role"), QStringLiteral("viewer")}), 0);
+    QVERIFY(!f.Login(QStringLiteral("liz")).isEmpty());
 }
 
 // A unit unplugged goes offline at once while the others go on; plugged in again it is
