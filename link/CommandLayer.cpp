@@ -215,5 +215,6 @@ void CommandLayer::Timer2_Timer()
     }
 
     inTick = false;
-    Timer2.start(Timer2Interval);
+    if (polling)
+        Timer2.start(Timer2Interval);
 }

@@ -44,6 +44,13 @@ public:
     // Dispatch as soon as the port reports new bytes, besides the 15 ms tick.
     void SetEarlyDispatch(bool on) { earlyDispatch = on; }
     bool EarlyDispatch() const { return earlyDispatch; }
+    // Without the 15 ms tick the port's own notice of new bytes dispatches them alone:
+    // a service with many units waits for bytes instead of looking for them.
+    void SetPolling(bool on)
+    {
+        polling = on;
+        on ? Timer2.start() : Timer2.stop();
+    }
 
     // Reply state, shared by all commands.
     bool ExpectData = false;
@@ -95,6 +102,7 @@ private:
     ProgramState &state;
     quint8 ReceiveBuffer[501] = {};
     bool earlyDispatch = true;
+    bool polling = true;
     bool inTick = false;
     bool waitAbandoned = false;
     bool preparing = false;

@@ -75,6 +75,7 @@ Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, Au
     : QAbstractHttpServer(parent), config(config), accounts(accounts), sessions(sessions), audit(audit), units(units),
       metrics(metrics)
 {
+    connect(&units, &UnitFleet::StateChanged, this, [this] { unitsAnswer.clear(); });
 }
 
 bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
@@ -170,6 +171,10 @@ void Api::Logout(Call &call)
 
 void Api::ListUnits(Call &call)
 {
+    // Asked often by every open page: the whole list is kept until a unit changes.
+    const bool everyUnit = call.account->units.isEmpty();
+    if (everyUnit && !unitsAnswer.isEmpty())
+        return call.answer->Bytes(200, unitsAnswer, QByteArrayLiteral("application/json"));
     QJsonArray list;
     for (const QString &name : units.Names()) {
         if (!call.account->MaySee(name))
@@ -184,7 +189,10 @@ void Api::ListUnits(Call &call)
         unit.insert(QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error));
         list.append(unit);
     }
-    call.answer->Json(200, {{QStringLiteral("units"), list}});
+    const QByteArray answer = QJsonDocument(QJsonObject{{QStringLiteral("units"), list}}).toJson(QJsonDocument::Compact);
+    if (everyUnit)
+        unitsAnswer = answer;
+    call.answer->Bytes(200, answer, QByteArrayLiteral("application/json"));
 }
 
 void Api::Audit(Call &call)

@@ -102,5 +102,6 @@ private:
     Metrics &metrics;
     bool shuttingDown = false;
     QHash<quint64, Answer> waiting;
+    QByteArray unitsAnswer;  // GET /units for a person who may see every unit
     quint64 lastAnswer = 0;
 };

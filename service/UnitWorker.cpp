@@ -52,6 +52,7 @@ void UnitWorker::Start()
     const int com = ComPortNumber(config.port);
     state->port.SetPortList(QStringList{com == 0 ? config.port : DeviceForPortNumber(QString::number(com), state->port.PortList())});
     commands = std::make_unique<CommandLayer>(*state);
+    commands->SetPolling(false);
     connection = std::make_unique<ConnectionManager>(*state, *commands);
     commands->OnStatus = [this](LinkStatus status) { LinkStatusChanged(status); };
     commands->ReportLoss = [this] { Lost(); };

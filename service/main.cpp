@@ -130,7 +130,6 @@ int main(int argc, char *argv[])
     Sessions sessions;
     UnitFleet fleet(*config, metrics);
     Api api(*config, accounts, sessions, audit, fleet, metrics);
-    QObject::connect(&fleet, &UnitFleet::StateChanged, &api, [](const QString &, const UnitState &) {});
     auto *server = new BoundedServer(tls, &api);
     if (!server->listen(config->listenAddress, config->listenPort))
         return Fail(QStringLiteral("cannot listen on %1:%2: %3")
