@@ -1,6 +1,7 @@
 #include "LiveSettings.h"
 
 #include "ParameterDefinitions.h"
+#include "ValueText.h"
 
 namespace {
 
@@ -24,11 +25,6 @@ QString NameOf(Kind kind, int channel)
         break;
     }
     return QStringLiteral("mic");
-}
-
-QString Simplified(const QString &text)
-{
-    return text.simplified().toLower();
 }
 
 } // namespace
@@ -83,17 +79,7 @@ QString LiveSetting::Shown(quint8 value) const
 
 std::optional<quint8> LiveSetting::Parse(const QString &text) const
 {
-    const QString wanted = Simplified(text);
-    const QList<quint8> values = Values();
-    bool isNumber = false;
-    const int number = wanted.toInt(&isNumber, 10);
-    if (isNumber && !wanted.startsWith(QLatin1Char('+')) && !wanted.startsWith(QLatin1Char('-')))
-        return number >= 0 && number <= 255 && values.contains(quint8(number)) ? std::optional<quint8>(quint8(number))
-                                                                               : std::nullopt;
-    for (quint8 v : values)
-        if (Simplified(Shown(v)) == wanted)
-            return v;
-    return std::nullopt;
+    return ParseShownValue(text, Values(), [this](quint8 v) { return Shown(v); });
 }
 
 const QList<LiveSetting> &AllLiveSettings()
@@ -107,9 +93,9 @@ const QList<LiveSetting> &AllLiveSettings()
 
 const LiveSetting *FindLiveSetting(const QString &name)
 {
-    const QString wanted = Simplified(name);
+    const QString wanted = SimplifiedText(name);
     for (const LiveSetting &setting : AllLiveSettings())
-        if (Simplified(setting.Name()) == wanted)
+        if (SimplifiedText(setting.Name()) == wanted)
             return &setting;
     return nullptr;
 }

@@ -77,11 +77,6 @@ QString NameOf(Kind kind, int row, int column)
     return {};
 }
 
-QString Simplified(const QString &text)
-{
-    return text.simplified().toLower();
-}
-
 } // namespace
 
 NamedSetting::NamedSetting(Kind kind, int row, int column)
@@ -230,15 +225,10 @@ QString NamedSetting::ShownWithRaw(quint8 value) const
 
 std::optional<quint8> NamedSetting::Parse(const QString &text) const
 {
-    const QString wanted = Simplified(text);
-    bool isNumber = false;
-    const int number = wanted.toInt(&isNumber, 10);
-    if (isNumber && !wanted.startsWith(QLatin1Char('+')) && !wanted.startsWith(QLatin1Char('-')))
-        return number >= 0 && number <= Highest() ? std::optional<quint8>(quint8(number)) : std::nullopt;
+    QList<quint8> values;
     for (int v = 0; v <= Highest(); ++v)
-        if (Simplified(Shown(quint8(v))) == wanted)
-            return quint8(v);
-    return std::nullopt;
+        values << quint8(v);
+    return ParseShownValue(text, values, [this](quint8 v) { return Shown(v); });
 }
 
 const QList<NamedSetting> &AllNamedSettings()
@@ -278,9 +268,9 @@ const QList<const NamedSetting *> &UploadOrder()
 
 const NamedSetting *FindNamedSetting(const QString &name)
 {
-    const QString wanted = Simplified(name);
+    const QString wanted = SimplifiedText(name);
     for (const NamedSetting &setting : AllNamedSettings())
-        if (Simplified(setting.Name()) == wanted)
+        if (SimplifiedText(setting.Name()) == wanted)
             return &setting;
     return nullptr;
 }

@@ -70,3 +70,23 @@ QString ChannelModeName(int channel, int value)
         return QStringLiteral("MIC%1").arg(value + 1);
     return value < 4 ? QStringLiteral("KTV%1").arg(value + 1) : QStringLiteral("EFF%1").arg(value - 3);
 }
+
+QString SimplifiedText(const QString &text)
+{
+    return text.simplified().toLower();
+}
+
+std::optional<quint8> ParseShownValue(const QString &text, const QList<quint8> &values,
+                                      const std::function<QString(quint8)> &shown)
+{
+    const QString wanted = SimplifiedText(text);
+    bool isNumber = false;
+    const int number = wanted.toInt(&isNumber, 10);
+    if (isNumber && !wanted.startsWith(QLatin1Char('+')) && !wanted.startsWith(QLatin1Char('-')))
+        return number >= 0 && number <= 255 && values.contains(quint8(number)) ? std::optional<quint8>(quint8(number))
+                                                                               : std::nullopt;
+    for (quint8 v : values)
+        if (SimplifiedText(shown(v)) == wanted)
+            return v;
+    return std::nullopt;
+}
