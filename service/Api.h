@@ -51,6 +51,8 @@ public:
 
     // From now on every request is answered 503.
     void ShutDown() { shuttingDown = true; }
+    // Requests a unit works on still; their results are audited and answered on arrival.
+    bool Waiting() const { return !waiting.isEmpty(); }
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;

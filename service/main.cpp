@@ -71,8 +71,9 @@ void ShutDownOnSignal(Api &api, UnitFleet &fleet)
         auto *clock = new QElapsedTimer;
         clock->start();
         auto *poll = new QTimer(&api);
-        QObject::connect(poll, &QTimer::timeout, &api, [&fleet, clock] {
-            if (fleet.Idle() || clock->elapsed() > 8000)
+        // A job's result still on its way is audited before the service leaves.
+        QObject::connect(poll, &QTimer::timeout, &api, [&api, &fleet, clock] {
+            if ((fleet.Idle() && !api.Waiting()) || clock->elapsed() > 8000)
                 QCoreApplication::quit();
         });
         poll->start(50);

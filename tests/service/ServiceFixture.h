@@ -128,6 +128,13 @@ public:
         reply->deleteLater();
         return r;
     }
+    // A request whose answer nobody waits for.
+    void CallLater(const QByteArray &method, const QString &path, const QByteArray &body, const QString &token)
+    {
+        QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+        request.setRawHeader("Authorization", "Bearer " + token.toLatin1());
+        network.sendCustomRequest(request, method, body);
+    }
     QString Login(const QString &user, const QString &password = QStringLiteral("venue-secret"))
     {
         const QJsonObject body{{QStringLiteral("user"), user}, {QStringLiteral("password"), password}};

@@ -6,6 +6,7 @@
 
 #include <QJsonArray>
 #include <QRandomGenerator>
+#include <QSslConfiguration>
 #include <QTcpSocket>
 #include <QtTest>
 #include <csignal>
@@ -38,6 +39,7 @@ private slots:
     void lostUnitComesBackAloneAndFailsFast();
     void restoreBackupAndDrift();
     void hostileInputIsAnsweredAndBounded();
+    void httpsOnlyWithACertificate();
 };
 
 void TestQuorind::badConfigurationStartsNothing()
@@ -196,6 +198,21 @@ void TestQuorind::restoreBackupAndDrift()
     QCOMPARE(restored.Json()[QStringLiteral("result")].toString(), QStringLiteral("ok"));
     // Frames, and perhaps a heartbeat byte or two between them.
     QCOMPARE((f.Sim(0).Received().size() - before) / 6, UploadAllFrameCount + ReadAllFrameCount);
+    QCOMPARE(f.Call("GET", QStringLiteral("/api/v1/units"), {}, admin).Json()[QStringLiteral("units")][0][QStringLiteral("drift")].toInt(), 0);
+
+    // systemctl stop during a restore: it ends after its frame, and the audit log says so.
+    const qsizetype framesBefore = f.Sim(0).Received().size();
+    f.CallLater("POST", QStringLiteral("/api/v1/units/room1/restore"), backup.body, admin);
+    QTRY_VERIFY(f.Sim(0).Received().size() > framesBefore + 60);
+    f.Process().terminate();
+    // Waiting with the event loop running, so that the simulated unit answers meanwhile.
+    QTRY_VERIFY_WITH_TIMEOUT(f.Process().state() == QProcess::NotRunning, 10000);
+    QFile log(f.Path(QStringLiteral("audit.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = log.readAll().trimmed().split('\n');
+    QVERIFY2(lines.last().contains("\"setting\":\"restore\"") && lines.last().contains("\"result\":\"stopped\""),
+             lines.last().constData());
+    QVERIFY((f.Sim(0).Received().size() - framesBefore) / 6 < UploadAllFrameCount);
 }
 
 // A peer that sends what it likes gets the right status, and the service goes on.
@@ -233,16 +250,58 @@ void TestQuorind::hostileInputIsAnsweredAndBounded()
         peer.abort();
         QCoreApplication::processEvents();  // the simulated unit answers its heartbeat meanwhile
     }
-    QTcpSocket chunked;
-    chunked.connectToHost(QHostAddress::LocalHost, f.port);
-    QVERIFY(chunked.waitForConnected(2000));
-    chunked.write("POST /api/v1/login HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n");
-    QVERIFY(chunked.waitForReadyRead(5000));
-    QVERIFY(chunked.readAll().startsWith("HTTP/1.1 411"));
+    const auto answerTo = [&f](const QByteArray &request) {
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, f.port);
+        peer.waitForConnected(2000);
+        peer.write(request);
+        return peer.waitForReadyRead(5000) ? peer.readAll() : QByteArray();
+    };
+    QVERIFY(answerTo("POST /api/v1/login HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n").startsWith("HTTP/1.1 411"));
+    QVERIFY(answerTo("GET /api/v1/units HTTP/1.1\r\nX: " + QByteArray(20000, 'a') + "\r\n\r\n").startsWith("HTTP/1.1 431"));
+
+    // Guessing passwords from one address slows down; the right one still gets in after.
+    QElapsedTimer clock;
+    for (int i = 0; i < 5; ++i) {
+        clock.start();
+        QCOMPARE(f.Login(QStringLiteral("ada"), QStringLiteral("guess%1").arg(i)), QString());
+    }
+    QVERIFY(clock.elapsed() >= 450);
+    QVERIFY(!f.Login(QStringLiteral("ada")).isEmpty());
 
     QCOMPARE(f.Call("GET", QStringLiteral("/api/v1/units"), {}, admin).status, 200);
     QCOMPARE(f.Sim(0).Processor().FramesReceived(), frames);
     QCOMPARE(f.Process().state(), QProcess::Running);
+}
+
+// With a certificate the service speaks HTTPS and nothing else.
+void TestQuorind::httpsOnlyWithACertificate()
+{
+    QTemporaryDir dir;
+    const QString key = dir.filePath(QStringLiteral("k.pem")), certificate = dir.filePath(QStringLiteral("c.pem"));
+    QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
+                               {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                                QStringLiteral("-nodes"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), certificate,
+                                QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")}),
+             0);
+    ServiceFixture f(1, QStringLiteral("tls-certificate=%1\ntls-key=%2").arg(certificate, key));
+    QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("ada"), QStringLiteral("--role"), QStringLiteral("admin")}), 0);
+    f.Process().start(QStringLiteral(QUORIND), {QStringLiteral("--config"), f.ConfigPath()});
+    QVERIFY(f.Process().waitForStarted());
+
+    QNetworkAccessManager network;
+    QNetworkRequest request(QUrl(QStringLiteral("https://127.0.0.1:%1/api/v1/login").arg(f.port)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    QSslConfiguration tls = request.sslConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    request.setSslConfiguration(tls);
+    QNetworkReply *reply = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((reply = network.post(request, R"({"user":"ada","password":"venue-secret"})"),
+                              QTest::qWaitFor([reply] { return reply->isFinished(); }, 5000)
+                                  && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200),
+                             10000);
+    QVERIFY(reply->rawHeader("Set-Cookie").contains("; Secure"));
+    QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/login"), R"({"user":"ada","password":"venue-secret"})").status, 0);
 }
 
 QTEST_GUILESS_MAIN(TestQuorind)
