@@ -2,6 +2,7 @@
 
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "LiveSettings.h"
 #include "Metrics.h"
 #include "Sessions.h"
 #include "UnitFleet.h"
@@ -36,6 +37,30 @@ QString Token(const QHttpServerRequest &request)
     }
     return {};
 }
+
+QJsonValue Known(int value)
+{
+    return value >= 0 ? QJsonValue(value) : QJsonValue();
+}
+
+} // namespace
+
+// The live settings as far as known, each by its name, and the channels' power-on maxima.
+QJsonObject LiveJson(const UnitState &state)
+{
+    QJsonObject live, maximum;
+    for (int c = 0; c < 3; ++c) {
+        live.insert(AllLiveSettings()[c].Name(), Known(state.volume[c]));
+        maximum.insert(AllLiveSettings()[c].Name(), Known(state.maximum[c]));
+    }
+    live.insert(QStringLiteral("mute"), Known(state.mute));
+    live.insert(QStringLiteral("key"), Known(state.key));
+    live.insert(QStringLiteral("program"), Known(state.program));
+    live.insert(QStringLiteral("maximum"), maximum);
+    return live;
+}
+
+namespace {
 
 bool FromThisMachine(const QHostAddress &address)
 {
@@ -186,6 +211,7 @@ void Api::ListUnits(Call &call)
                          {QStringLiteral("since"), state.since.toString(Qt::ISODate)},
                          {QStringLiteral("drift"), state.drift >= 0 ? QJsonValue(state.drift) : QJsonValue()}};
         unit.insert(QStringLiteral("model"), state.model >= 0 ? QJsonValue(state.model) : QJsonValue());
+        unit.insert(QStringLiteral("live"), LiveJson(state));
         unit.insert(QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error));
         list.append(unit);
     }

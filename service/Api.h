@@ -38,6 +38,10 @@ private:
 };
 using Answer = std::shared_ptr<PendingAnswer>;
 
+struct UnitState;
+// A unit's live settings as /units shows them: each by name, null while unknown.
+QJsonObject LiveJson(const UnitState &state);
+
 // The HTTP JSON API under /api/v1 and /metrics. Every route checks the session and
 // the role before anything reaches a unit; whatever a person may not do is refused
 // here, never sent.

@@ -183,6 +183,8 @@ void Api::SetSettings(Call &call, const QString &unit)
     }, [this, who, unit](const Answer &answer, const std::any &result) {
         QJsonArray results;
         for (const ChangeResult &r : std::any_cast<QList<ChangeResult>>(result)) {
+            if (r.outcome == CommandOutcome::Done)
+                units.Worker(unit)->Noted(r.setting.Name(), r.applied);
             QJsonObject entry{{QStringLiteral("setting"), r.setting.Name()},
                               {QStringLiteral("new"), r.applied},
                               {QStringLiteral("shown"), r.setting.Shown(r.applied)},
@@ -237,6 +239,7 @@ void Api::Restore(Call &call, const QString &unit)
         const QString word = t.outcome != TransferOutcome::Complete ? OutcomeWord(t.outcome)
             : t.differences.isEmpty()                               ? QStringLiteral("ok")
                                                                     : QStringLiteral("differs");
+        units.Worker(unit)->Noted(QString(), 0);
         Audited(who, unit, {{QStringLiteral("setting"), QStringLiteral("restore")},
                             {QStringLiteral("result"), word},
                             {QStringLiteral("differences"), int(t.differences.size())}});

@@ -8,8 +8,10 @@ UnitFleet::UnitFleet(const ServiceConfig &config, Metrics &metrics, QObject *par
         names << unit.name;
         workers.push_back(std::make_unique<UnitWorker>(unit, drift, config.driftMinutes, metrics));
         threads.push_back(std::make_unique<QThread>());
-        states.insert(unit.name, UnitState{UnitState::Link::Offline, -1, QDateTime::currentDateTimeUtc(),
-                                           QStringLiteral("not connected yet"), -1});
+        UnitState first;
+        first.since = QDateTime::currentDateTimeUtc();
+        first.error = QStringLiteral("not connected yet");
+        states.insert(unit.name, first);
         connect(workers.back().get(), &UnitWorker::StateChanged, this, [this](const QString &name, const UnitState &state) {
             states[name] = state;
             emit StateChanged(name, state);

@@ -6,6 +6,8 @@
 #include "Metrics.h"
 #include "ProgramState.h"
 #include "RS232Port.h"
+#include "LiveSettings.h"
+#include "SettingCommand.h"
 #include "SettingsFile.h"
 
 QString OfflineReason(const OpenResult &result)
@@ -60,8 +62,10 @@ void UnitWorker::Start()
         if (answered)
             metrics.ReplyTime(microseconds);
     };
-    // Connecting sends nothing: the unit keeps what it holds; its drift is looked at.
+    // Connecting sends nothing: the unit keeps what it holds; its live settings and its
+    // drift are looked at.
     connection->SendEditorState = [this] {
+        QMetaObject::invokeMethod(this, &UnitWorker::LookAtLiveSettings, Qt::QueuedConnection);
         if (golden)
             QMetaObject::invokeMethod(this, &UnitWorker::CheckDrift, Qt::QueuedConnection);
     };
@@ -123,7 +127,10 @@ void UnitWorker::LinkStatusChanged(LinkStatus status)
         if (everConnected)
             metrics.Reconnected();
         everConnected = true;
-        current = {UnitState::Link::Online, ModelCode, QDateTime::currentDateTimeUtc(), QString(), current.drift};
+        current.link = UnitState::Link::Online;
+        current.model = ModelCode;
+        current.since = QDateTime::currentDateTimeUtc();
+        current.error.clear();
         Publish();
         return;
     }
@@ -152,6 +159,43 @@ void UnitWorker::Lost()
         job(nullptr);
         --pending;
     }
+}
+
+void UnitWorker::LookAtLiveSettings()
+{
+    Submit([this](CommandLayer *link) {
+        if (!link)
+            return;
+        const auto get = [link](ParamBlock block, quint8 address, int &into) {
+            if (!SendSetting(*link, GetOp, block, 0, address, 0))
+                return false;
+            into = link->ReplyBuffer[0];
+            return true;
+        };
+        for (quint8 c = 0; c < 3; ++c)
+            if (!get(ParamBlock::ChannelVolume, c, current.volume[c]) || !get(ParamBlock::ChannelMaximum, c, current.maximum[c]))
+                return;
+        if (get(ParamBlock::MuteSwitch, 0, current.mute))
+            Publish();
+    });
+}
+
+void UnitWorker::Noted(const QString &name, int value)
+{
+    QMetaObject::invokeMethod(this, [this, name, value] {
+        if (name.isEmpty())
+            return LookAtLiveSettings();
+        for (int c = 0; c < 3; ++c)
+            if (name == AllLiveSettings()[c].Name())
+                current.volume[c] = value;
+        if (name == QLatin1String("mute"))
+            current.mute = value;
+        else if (name == QLatin1String("key"))
+            current.key = value;
+        else if (name == QLatin1String("program"))
+            current.program = value;
+        Publish();
+    }, Qt::QueuedConnection);
 }
 
 void UnitWorker::CheckDrift()

@@ -7,6 +7,7 @@
 #include "SettingsSnapshot.h"
 
 #include <QDateTime>
+#include <array>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -28,6 +29,14 @@ struct UnitState
     QDateTime since;  // when it last came online or went offline
     QString error;    // why it is offline
     int drift = -1;   // protected settings that differ from the approved file; -1 unknown
+
+    // What the unit plays with now, -1 while unknown: read when it connects, then kept
+    // as the service changes it. The key and the program cannot be read back.
+    std::array<int, 3> volume{-1, -1, -1};
+    std::array<int, 3> maximum{-1, -1, -1};  // the power-on maximum of each channel
+    int mute = -1;
+    int key = -1;
+    int program = -1;
 };
 
 // One processor the service keeps connected, on a thread of its own: identification,
@@ -60,6 +69,9 @@ public:
 
     // Runs in the worker's thread once it starts.
     void Start();
+    // From any thread: the service set a live setting (by name) to value; after a restore,
+    // name is empty and the live settings are read again.
+    void Noted(const QString &name, int value);
 
 signals:
     void StateChanged(const QString &unit, const UnitState &state);
@@ -72,6 +84,7 @@ private:
     void LinkStatusChanged(LinkStatus status);
     void Lost();
     void CheckDrift();
+    void LookAtLiveSettings();
 
     UnitConfig config;
     DriftCheck drift;
