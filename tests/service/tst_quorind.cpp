@@ -108,7 +108,7 @@ void TestQuorind::rolesDecideWhatReachesAUnit()
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/settings"), R"({"MIC volume": 5})",
                     QString(64, QLatin1Char('a'))).status, 401);
     QCOMPARE(f.Call("GET", QStringLiteral("/api/v1/units"), {}, staff).Json()[QStringLiteral("units")].toArray().size(), 1);
-    QCOMPARE(f.Sim(0).Received().size(), after);
+    QVERIFY(Operations(f.Sim(0), after).isEmpty());
     QCOMPARE(f.Sim(1).Processor().FramesReceived(), 8);
 
     // The admin's change is clamped to the unit's power-on maximum and audited before it is answered.
@@ -208,7 +208,7 @@ void TestQuorind::restoreBackupAndDrift()
     const qsizetype before = f.Sim(0).Received().size();
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/restore"), "[Main]\r\nType=QSV-416XX\r\n", admin,
                     "text/plain").status, 400);
-    QCOMPARE(f.Sim(0).Received().size(), before);
+    QVERIFY(Operations(f.Sim(0), before).isEmpty());
     const HttpReply restored = f.Call("POST", QStringLiteral("/api/v1/units/room1/restore"), backup.body, admin, "text/plain");
     QCOMPARE(restored.status, 200);
     QCOMPARE(restored.Json()[QStringLiteral("result")].toString(), QStringLiteral("ok"));
