@@ -277,31 +277,39 @@ void Api::Audited(const Who &who, const QString &unit, QJsonObject entry)
     entry.insert(QStringLiteral("address"), who.address);
     entry.insert(QStringLiteral("unit"), unit);
     audit.Append(entry);
+    emit Changed(unit, entry);
+}
+
+void Api::RunOnUnit(const QString &unit, std::function<std::any(CommandLayer &)> work, Finish finish)
+{
+    const UnitState state = units.State(unit);
+    if (state.link == UnitState::Link::Offline)
+        return finish(std::nullopt, QStringLiteral("%1 is offline: %2").arg(unit, state.error));
+    const quint64 id = ++lastAnswer;
+    waiting.insert(id, finish);
+    // The unit's thread sees only the id; whoever waits stays on this thread.
+    const bool queued = units.Worker(unit)->Submit([this, id, unit, work](CommandLayer *commands) {
+        const std::optional<std::any> result = commands ? std::optional<std::any>(work(*commands)) : std::nullopt;
+        QMetaObject::invokeMethod(this, [this, id, unit, result] {
+            const Finish finish = waiting.take(id);
+            if (!finish)
+                return;
+            metrics.Command(unit, result ? QStringLiteral("done") : QStringLiteral("offline"));
+            finish(result, QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error));
+        }, Qt::QueuedConnection);
+    });
+    if (!queued) {
+        waiting.remove(id);
+        finish(std::nullopt, QStringLiteral("%1 is busy: too many requests wait for it").arg(unit));
+    }
 }
 
 void Api::OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
                  std::function<void(const Answer &, const std::any &)> done)
 {
-    const UnitState state = units.State(unit);
-    if (state.link == UnitState::Link::Offline)
-        return call.answer->Error(409, QStringLiteral("%1 is offline: %2").arg(unit, state.error));
-    const quint64 id = ++lastAnswer;
-    waiting.insert(id, call.answer);
-    // The unit's thread sees only the id; the answer stays on this thread.
-    const bool queued = units.Worker(unit)->Submit([this, id, unit, work, done](CommandLayer *commands) {
-        const std::optional<std::any> result = commands ? std::optional<std::any>(work(*commands)) : std::nullopt;
-        QMetaObject::invokeMethod(this, [this, id, unit, result, done] {
-            const Answer answer = waiting.take(id);
-            if (!answer)
-                return;
-            metrics.Command(unit, result ? QStringLiteral("done") : QStringLiteral("offline"));
-            if (!result)
-                return answer->Error(409, QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error));
-            done(answer, *result);
-        }, Qt::QueuedConnection);
+    RunOnUnit(unit, std::move(work), [answer = call.answer, done](const std::optional<std::any> &result, const QString &whyNot) {
+        if (!result)
+            return answer->Error(409, whyNot);
+        done(answer, *result);
     });
-    if (!queued) {
-        waiting.remove(id);
-        call.answer->Error(409, QStringLiteral("%1 is busy: too many requests wait for it").arg(unit));
-    }
 }

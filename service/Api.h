@@ -9,6 +9,7 @@
 #include <QHash>
 #include <any>
 #include <functional>
+#include <optional>
 #include <QJsonObject>
 #include <QPointer>
 #include <QTcpSocket>
@@ -58,6 +59,22 @@ public:
     // Requests a unit works on still; their results are audited and answered on arrival.
     bool Waiting() const { return !waiting.isEmpty(); }
 
+    // Who asked, kept for the audit log after the unit has answered.
+    struct Who
+    {
+        QString user;
+        QString address;
+    };
+    using Reply = std::function<void(int status, const QJsonObject &body)>;
+    // Changes settings of a unit by name with the rights of role, as POST .../settings
+    // does: every name, value and right is checked before anything is sent; each change
+    // is audited; reply gets the status and the body an HTTP client would.
+    void ApplyChanges(const QString &unit, const QJsonObject &wanted, Role role, const Who &who, Reply reply);
+
+signals:
+    // A change was sent to a unit and audited: the audit entry.
+    void Changed(const QString &unit, const QJsonObject &entry);
+
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
@@ -87,16 +104,13 @@ private:
     const Account *Caller(Call &call);
     bool Reachable(Call &call, const QString &unit);
 
-    // Who asked, kept for the audit log after the unit has answered.
-    struct Who
-    {
-        QString user;
-        QString address;
-    };
     static Who Person(const Call &call);
     void Audited(const Who &who, const QString &unit, QJsonObject entry);
-    // Runs work on the unit's thread, then done here with its result; an offline or
-    // overloaded unit is answered 409 at once.
+    // Runs work on the unit's thread; finish gets its result here, or nothing and why not
+    // (the unit is offline or too many requests wait for it).
+    using Finish = std::function<void(const std::optional<std::any> &result, const QString &whyNot)>;
+    void RunOnUnit(const QString &unit, std::function<std::any(CommandLayer &)> work, Finish finish);
+    // The same for a request: an offline or overloaded unit is answered 409.
     void OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
                 std::function<void(const Answer &, const std::any &)> done);
 
@@ -107,7 +121,7 @@ private:
     UnitFleet &units;
     Metrics &metrics;
     bool shuttingDown = false;
-    QHash<quint64, Answer> waiting;
+    QHash<quint64, Finish> waiting;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit
     quint64 lastAnswer = 0;
 };

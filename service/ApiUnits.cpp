@@ -139,32 +139,35 @@ void Api::GetSettings(Call &call, const QString &unit)
 
 void Api::SetSettings(Call &call, const QString &unit)
 {
-    if (call.account->role == Role::Viewer)
-        return call.answer->Error(403, QStringLiteral("a viewer changes nothing"));
-    QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(call.request.body(), &parse);
-    if (!document.isObject() || document.object().isEmpty())
-        return call.answer->Error(400, QStringLiteral("a JSON object of settings and values expected"));
-    // Every name, value and right is checked before anything is sent.
+    const QJsonDocument document = QJsonDocument::fromJson(call.request.body());
+    const Answer answer = call.answer;
+    ApplyChanges(unit, document.object(), call.account->role, Person(call),
+                 [answer](int status, const QJsonObject &body) { answer->Json(status, body); });
+}
+
+void Api::ApplyChanges(const QString &unit, const QJsonObject &wanted, Role role, const Who &who, Reply reply)
+{
+    const auto refuse = [&reply](int status, const QString &text) { reply(status, {{QStringLiteral("error"), text}}); };
+    if (role == Role::Viewer)
+        return refuse(403, QStringLiteral("a viewer changes nothing"));
+    if (wanted.isEmpty())
+        return refuse(400, QStringLiteral("a JSON object of settings and values expected"));
     QList<Change> changes;
-    const QJsonObject wanted = document.object();
     for (auto it = wanted.begin(); it != wanted.end(); ++it) {
         const AnySetting setting = FindAnySetting(it.key());
         if (!setting)
-            return call.answer->Error(400, QStringLiteral("no setting is named \"%1\"").arg(it.key()));
-        if (call.account->role != Role::Admin && !config.staff.contains(setting.Name()))
-            return call.answer->Error(403, QStringLiteral("%1 is not for staff to change").arg(setting.Name()));
+            return refuse(400, QStringLiteral("no setting is named \"%1\"").arg(it.key()));
+        if (role != Role::Admin && !config.staff.contains(setting.Name()))
+            return refuse(403, QStringLiteral("%1 is not for staff to change").arg(setting.Name()));
         const QString text = it.value().isDouble() ? QString::number(it.value().toDouble()) : it.value().toString();
         const std::optional<quint8> value = it.value().isDouble() || it.value().isString() ? setting.Parse(text)
                                                                                            : std::nullopt;
         if (!value)
-            return call.answer->Error(400, QStringLiteral("\"%1\" is no value of %2").arg(text, setting.Name()));
+            return refuse(400, QStringLiteral("\"%1\" is no value of %2").arg(text, setting.Name()));
         changes.append({setting, *value});
     }
-    const UnitWorker *worker = units.Worker(unit);
-    const std::optional<SettingsSnapshot> golden = worker->Golden();
-    const Who who = Person(call);
-    OnUnit(call, unit, [changes, golden](CommandLayer &commands) {
+    const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
+    RunOnUnit(unit, [changes, golden](CommandLayer &commands) {
         QList<ChangeResult> done;
         for (const Change &change : changes) {
             ChangeResult r;
@@ -180,9 +183,11 @@ void Api::SetSettings(Call &call, const QString &unit)
                 break;
         }
         return std::any(done);
-    }, [this, who, unit](const Answer &answer, const std::any &result) {
+    }, [this, who, unit, reply](const std::optional<std::any> &result, const QString &whyNot) {
+        if (!result)
+            return reply(409, {{QStringLiteral("error"), whyNot}});
         QJsonArray results;
-        for (const ChangeResult &r : std::any_cast<QList<ChangeResult>>(result)) {
+        for (const ChangeResult &r : std::any_cast<QList<ChangeResult>>(*result)) {
             if (r.outcome == CommandOutcome::Done)
                 units.Worker(unit)->Noted(r.setting.Name(), r.applied);
             QJsonObject entry{{QStringLiteral("setting"), r.setting.Name()},
@@ -194,7 +199,7 @@ void Api::SetSettings(Call &call, const QString &unit)
             Audited(who, unit, entry);
             results.append(entry);
         }
-        answer->Json(200, {{QStringLiteral("results"), results}});
+        reply(200, {{QStringLiteral("results"), results}});
     });
 }
 

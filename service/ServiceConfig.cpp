@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSysInfo>
+#include <QUrl>
 
 namespace {
 
@@ -26,6 +28,7 @@ public:
 
     bool Service(ServiceConfig &config, int line, const QString &key, const QString &value);
     bool Unit(UnitConfig &unit, int line, const QString &key, const QString &value);
+    bool Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString &value);
 
 private:
     QString path;
@@ -97,6 +100,39 @@ bool Reader::Service(ServiceConfig &config, int line, const QString &key, const 
     return true;
 }
 
+bool Reader::Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString &value)
+{
+    if (key == QLatin1String("url")) {
+        const QUrl url(value);
+        if ((url.scheme() != QLatin1String("mqtt") && url.scheme() != QLatin1String("mqtts")) || url.host().isEmpty())
+            return Fail(line, QStringLiteral("url takes mqtt://HOST:PORT or mqtts://HOST:PORT"));
+        mqtt.tls = url.scheme() == QLatin1String("mqtts");
+        mqtt.host = url.host();
+        mqtt.port = quint16(url.port(mqtt.tls ? 8883 : 1883));
+    } else if (key == QLatin1String("ca")) {
+        mqtt.ca = File(value);
+    } else if (key == QLatin1String("username")) {
+        mqtt.username = value;
+    } else if (key == QLatin1String("password-file")) {
+        mqtt.passwordFile = File(value);
+    } else if (key == QLatin1String("client-id")) {
+        mqtt.clientId = value;
+    } else if (key == QLatin1String("prefix")) {
+        if (value.isEmpty() || value.contains(QLatin1Char('#')) || value.contains(QLatin1Char('+')) || value.endsWith(QLatin1Char('/')))
+            return Fail(line, QStringLiteral("prefix is a topic without wildcards or a trailing /"));
+        mqtt.prefix = value;
+    } else if (key == QLatin1String("role")) {
+        if (value != QLatin1String("admin") && value != QLatin1String("staff") && value != QLatin1String("viewer"))
+            return Fail(line, QStringLiteral("role takes admin, staff or viewer"));
+        mqtt.role = value;
+    } else if (key == QLatin1String("discovery")) {
+        mqtt.discovery = value;
+    } else {
+        return Fail(line, QStringLiteral("[mqtt] has no key \"%1\"").arg(key));
+    }
+    return true;
+}
+
 bool Reader::Unit(UnitConfig &unit, int line, const QString &key, const QString &value)
 {
     if (key == QLatin1String("port")) {
@@ -148,6 +184,10 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             sectionLines.insert(section, n);
             if (section == QLatin1String("service"))
                 continue;
+            if (section == QLatin1String("mqtt")) {
+                config.mqtt.enabled = true;
+                continue;
+            }
             if (const QString fault = UnitNameFault(section); !fault.isEmpty())
                 return fail(n, fault);
             config.units.append({section, QString(), QString(), false});
@@ -160,13 +200,18 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             return fail(n, QStringLiteral("a key before any [section]"));
         const QString key = line.left(equals).trimmed(), value = line.mid(equals + 1).trimmed();
         const bool ok = section == QLatin1String("service") ? reader.Service(config, n, key, value)
-                                                             : reader.Unit(config.units.last(), n, key, value);
+            : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)
+                                                            : reader.Unit(config.units.last(), n, key, value);
         if (!ok)
             return std::nullopt;
     }
     for (const UnitConfig &unit : std::as_const(config.units))
         if (unit.port.isEmpty())
             return fail(sectionLines[unit.name], QStringLiteral("[%1] has no port=").arg(unit.name));
+    if (config.mqtt.enabled && config.mqtt.host.isEmpty())
+        return fail(sectionLines.value(QStringLiteral("mqtt")), QStringLiteral("[mqtt] has no url="));
+    if (config.mqtt.prefix.isEmpty())
+        config.mqtt.prefix = QStringLiteral("quorin/") + QSysInfo::machineHostName();
     if (config.tlsCertificate.isEmpty() != config.tlsKey.isEmpty())
         return fail(sectionLines.value(QStringLiteral("service")), QStringLiteral("tls-certificate and tls-key go together"));
     return config;

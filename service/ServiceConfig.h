@@ -15,6 +15,22 @@ struct UnitConfig
     bool enforce = false;
 };
 
+// The [mqtt] section: the broker the service publishes to and takes commands from.
+struct MqttConfig
+{
+    bool enabled = false;  // there is a [mqtt] section
+    QString host;
+    quint16 port = 1883;
+    bool tls = false;      // mqtts://
+    QString ca;            // the broker's CA certificate (PEM), for mqtts
+    QString username;
+    QString passwordFile;  // its first line is the password
+    QString clientId;
+    QString prefix;        // topics begin with it: quorin/VENUE
+    QString role = QStringLiteral("staff");  // the rights of commands that come over MQTT
+    QString discovery = QStringLiteral("homeassistant");  // empty: no discovery
+};
+
 // quorind's configuration file: [service] and a section per unit.
 struct ServiceConfig
 {
@@ -31,6 +47,7 @@ struct ServiceConfig
     // /metrics answers localhost only, unless this is set.
     bool metricsFromAnywhere = false;
     QList<UnitConfig> units;
+    MqttConfig mqtt;
 };
 
 // The file at path, or nothing with "FILE:LINE: reason" in *error. Relative file

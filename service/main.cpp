@@ -3,6 +3,7 @@
 #include "AuditLog.h"
 #include "BoundedServer.h"
 #include "Metrics.h"
+#include "MqttBridge.h"
 #include "ServiceConfig.h"
 #include "Sessions.h"
 #include "UnitFleet.h"
@@ -149,6 +150,12 @@ int main(int argc, char *argv[])
                                                {QStringLiteral("result"), written ? QStringLiteral("enforced")
                                                                                   : QStringLiteral("lost")}});
                          });
+    std::unique_ptr<MqttBridge> bridge;
+    if (config->mqtt.enabled) {
+        bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, api);
+        if (!bridge->Start(&error))
+            return Fail(error, 2);
+    }
     ShutDownOnSignal(api, fleet);
     fleet.Start();
     std::fprintf(stderr, "quorind: %lld units, listening on %s:%u\n", qlonglong(fleet.Names().size()),

@@ -1,0 +1,261 @@
+#include "MqttBridge.h"
+
+#include "Api.h"
+#include "LiveSettings.h"
+#include "UnitFleet.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <mosquitto.h>
+
+namespace {
+
+constexpr int KeepAliveSeconds = 30;
+
+QByteArray Json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QJsonValue Shown(const LiveSetting &setting, int value)
+{
+    return value >= 0 ? QJsonValue(setting.Shown(quint8(value))) : QJsonValue();
+}
+
+QJsonObject StateJson(const UnitState &state)
+{
+    QJsonObject s;
+    for (int c = 0; c < 3; ++c)
+        s.insert(AllLiveSettings()[c].Name(), state.volume[c] >= 0 ? QJsonValue(state.volume[c]) : QJsonValue());
+    s.insert(QStringLiteral("mute"), state.mute >= 0 ? QJsonValue(state.mute ? QStringLiteral("ON") : QStringLiteral("OFF"))
+                                                     : QJsonValue());
+    s.insert(QStringLiteral("key"), Shown(*FindLiveSetting(QStringLiteral("key")), state.key));
+    s.insert(QStringLiteral("program"), Shown(*FindLiveSetting(QStringLiteral("program")), state.program));
+    s.insert(QStringLiteral("drift"), state.drift >= 0 ? QJsonValue(state.drift) : QJsonValue());
+    s.insert(QStringLiteral("model"), state.model == 0x6E ? QJsonValue(QStringLiteral("QSV-416MZ")) : QJsonValue());
+    return s;
+}
+
+QJsonArray Options(const LiveSetting &setting)
+{
+    QJsonArray options;
+    for (quint8 v : setting.Values())
+        options.append(setting.Shown(v));
+    return options;
+}
+
+} // namespace
+
+MqttBridge::MqttBridge(const MqttConfig &config, UnitFleet &units, Api &api, QObject *parent)
+    : QObject(parent), config(config), units(units), api(api)
+{
+    connect(&units, &UnitFleet::StateChanged, this, &MqttBridge::UnitChanged);
+    connect(&api, &Api::Changed, this, [this](const QString &unit, const QJsonObject &entry) {
+        Publish(this->config.prefix + QLatin1Char('/') + unit + QStringLiteral("/audit"), Json(entry), false);
+    });
+}
+
+MqttBridge::~MqttBridge()
+{
+    if (!client)
+        return;
+    // Leaving on purpose: say so, as the last will would.
+    Publish(config.prefix + QStringLiteral("/status"), "offline", true);
+    mosquitto_disconnect(client);
+    mosquitto_loop_stop(client, false);
+    mosquitto_destroy(client);
+    mosquitto_lib_cleanup();
+}
+
+bool MqttBridge::Start(QString *error)
+{
+    mosquitto_lib_init();
+    const QByteArray id = (config.clientId.isEmpty() ? QStringLiteral("quorind-") + config.prefix : config.clientId).toUtf8();
+    client = mosquitto_new(id.constData(), true, this);
+    if (!client) {
+        *error = QStringLiteral("cannot make an MQTT client");
+        return false;
+    }
+    QByteArray password;
+    if (!config.passwordFile.isEmpty()) {
+        QFile file(config.passwordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("%1: %2").arg(config.passwordFile, file.errorString());
+            return false;
+        }
+        password = file.readLine().trimmed();
+    }
+    const QByteArray user = config.username.toUtf8(), status = (config.prefix + QStringLiteral("/status")).toUtf8();
+    if (!config.username.isEmpty())
+        mosquitto_username_pw_set(client, user.constData(), password.isEmpty() ? nullptr : password.constData());
+    mosquitto_will_set(client, status.constData(), 7, "offline", 1, true);
+    if (config.tls && mosquitto_tls_set(client, config.ca.isEmpty() ? nullptr : QFile::encodeName(config.ca).constData(),
+                                        config.ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+        *error = QStringLiteral("cannot use the CA certificate %1").arg(config.ca);
+        return false;
+    }
+    mosquitto_reconnect_delay_set(client, 1, 30, true);
+    mosquitto_connect_callback_set(client, [](mosquitto *, void *self, int rc) {
+        if (rc == 0)
+            QMetaObject::invokeMethod(static_cast<MqttBridge *>(self), &MqttBridge::Connected, Qt::QueuedConnection);
+    });
+    mosquitto_disconnect_callback_set(client, [](mosquitto *, void *self, int) {
+        auto *bridge = static_cast<MqttBridge *>(self);
+        QMetaObject::invokeMethod(bridge, [bridge] { bridge->connected = false; }, Qt::QueuedConnection);
+    });
+    mosquitto_message_callback_set(client, [](mosquitto *, void *self, const mosquitto_message *m) {
+        const QString topic = QString::fromUtf8(m->topic);
+        const QByteArray payload(static_cast<const char *>(m->payload), m->payloadlen);
+        auto *bridge = static_cast<MqttBridge *>(self);
+        QMetaObject::invokeMethod(bridge, [bridge, topic, payload] { bridge->Message(topic, payload); }, Qt::QueuedConnection);
+    });
+    // A broker away at the start is tried again like one that went away later.
+    mosquitto_connect_async(client, config.host.toUtf8().constData(), config.port, KeepAliveSeconds);
+    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
+        *error = QStringLiteral("cannot start the MQTT client");
+        return false;
+    }
+    return true;
+}
+
+// After every (re)connection the broker may have forgotten everything: all is said again.
+void MqttBridge::Connected()
+{
+    connected = true;
+    Publish(config.prefix + QStringLiteral("/status"), "online", true);
+    const QByteArray commands = (config.prefix + QStringLiteral("/+/set")).toUtf8();
+    mosquitto_subscribe(client, nullptr, commands.constData(), 1);
+    lastDiscovery.clear();
+    for (const QString &unit : units.Names())
+        PublishUnit(unit, units.State(unit), true);
+}
+
+void MqttBridge::UnitChanged(const QString &unit, const UnitState &state)
+{
+    if (connected)
+        PublishUnit(unit, state, false);
+}
+
+void MqttBridge::PublishUnit(const QString &unit, const UnitState &state, bool always)
+{
+    const QString base = config.prefix + QLatin1Char('/') + unit;
+    const QByteArray availability = state.link == UnitState::Link::Offline ? "offline" : "online";
+    if (always || lastAvailability.value(unit) != availability)
+        Publish(base + QStringLiteral("/availability"), availability, true);
+    lastAvailability[unit] = availability;
+    const QByteArray json = Json(StateJson(state));
+    if (always || lastState.value(unit) != json)
+        Publish(base + QStringLiteral("/state"), json, true);
+    lastState[unit] = json;
+    if (!config.discovery.isEmpty())
+        PublishDiscovery(unit, state);
+}
+
+QString MqttBridge::UniqueId(const QString &unit) const
+{
+    static const QRegularExpression unfit(QStringLiteral("[^A-Za-z0-9_-]+"));
+    return QString(config.prefix + QLatin1Char('_') + unit).replace(unfit, QStringLiteral("_"));
+}
+
+// One device per unit with its entities; the volumes' range is the unit's power-on maximum,
+// so discovery is said again whenever a maximum becomes known or changes.
+void MqttBridge::PublishDiscovery(const QString &unit, const UnitState &state)
+{
+    const QByteArray maxima = QByteArray::number(state.maximum[0]) + ',' + QByteArray::number(state.maximum[1]) + ','
+        + QByteArray::number(state.maximum[2]);
+    if (lastDiscovery.value(unit) == maxima)
+        return;
+    lastDiscovery[unit] = maxima;
+    const QString base = config.prefix + QLatin1Char('/') + unit, id = UniqueId(unit);
+    const QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{id}},
+                             {QStringLiteral("name"), unit},
+                             {QStringLiteral("model"), QStringLiteral("QSV-416MZ")},
+                             {QStringLiteral("via_device"), QStringLiteral("quorind_") + UniqueId(QString())}};
+    const QJsonArray availability{QJsonObject{{QStringLiteral("topic"), config.prefix + QStringLiteral("/status")}},
+                                  QJsonObject{{QStringLiteral("topic"), base + QStringLiteral("/availability")}}};
+    const auto entity = [&](const QString &component, const QString &key, const QString &name, QJsonObject fields) {
+        fields.insert(QStringLiteral("name"), name);
+        fields.insert(QStringLiteral("unique_id"), id + QLatin1Char('_') + key);
+        fields.insert(QStringLiteral("object_id"), id + QLatin1Char('_') + key);
+        fields.insert(QStringLiteral("device"), device);
+        if (!fields.contains(QStringLiteral("availability"))) {
+            fields.insert(QStringLiteral("availability"), availability);
+            fields.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+        }
+        Publish(QStringLiteral("%1/%2/%3_%4/config").arg(config.discovery, component, id, key), Json(fields), true);
+    };
+    const QString state_ = base + QStringLiteral("/state"), command = base + QStringLiteral("/set");
+    for (int c = 0; c < 3; ++c) {
+        const QString name = AllLiveSettings()[c].Name();
+        QString key = name.toLower();
+        key.replace(QLatin1Char(' '), QLatin1Char('_'));
+        entity(QStringLiteral("number"), key, name,
+               {{QStringLiteral("command_topic"), command},
+                {QStringLiteral("command_template"), QStringLiteral("{\"%1\": {{ value | int }}}").arg(name)},
+                {QStringLiteral("state_topic"), state_},
+                {QStringLiteral("value_template"), QStringLiteral("{{ value_json['%1'] }}").arg(name)},
+                {QStringLiteral("min"), 0},
+                {QStringLiteral("max"), state.maximum[c] >= 0 ? state.maximum[c] : HighestVolume},
+                {QStringLiteral("step"), 1},
+                {QStringLiteral("mode"), QStringLiteral("slider")}});
+    }
+    entity(QStringLiteral("switch"), QStringLiteral("mute"), QStringLiteral("mute"),
+           {{QStringLiteral("command_topic"), command},
+            {QStringLiteral("payload_on"), QStringLiteral("{\"mute\": \"ON\"}")},
+            {QStringLiteral("payload_off"), QStringLiteral("{\"mute\": \"OFF\"}")},
+            {QStringLiteral("state_topic"), state_},
+            {QStringLiteral("value_template"), QStringLiteral("{{ value_json.mute }}")},
+            {QStringLiteral("state_on"), QStringLiteral("ON")},
+            {QStringLiteral("state_off"), QStringLiteral("OFF")}});
+    for (const char *name : {"program", "key"}) {
+        const QString setting = QLatin1String(name);
+        entity(QStringLiteral("select"), setting, setting,
+               {{QStringLiteral("command_topic"), command},
+                {QStringLiteral("command_template"), QStringLiteral("{\"%1\": \"{{ value }}\"}").arg(setting)},
+                {QStringLiteral("state_topic"), state_},
+                {QStringLiteral("value_template"), QStringLiteral("{{ value_json.%1 }}").arg(setting)},
+                {QStringLiteral("options"), Options(*FindLiveSetting(setting))}});
+    }
+    entity(QStringLiteral("binary_sensor"), QStringLiteral("online"), QStringLiteral("online"),
+           {{QStringLiteral("state_topic"), base + QStringLiteral("/availability")},
+            {QStringLiteral("payload_on"), QStringLiteral("online")},
+            {QStringLiteral("payload_off"), QStringLiteral("offline")},
+            {QStringLiteral("device_class"), QStringLiteral("connectivity")},
+            {QStringLiteral("availability"), QJsonArray{availability[0]}}});
+    entity(QStringLiteral("binary_sensor"), QStringLiteral("drift"), QStringLiteral("drift"),
+           {{QStringLiteral("state_topic"), state_},
+            {QStringLiteral("value_template"), QStringLiteral("{{ 'ON' if (value_json.drift or 0) > 0 else 'OFF' }}")},
+            {QStringLiteral("device_class"), QStringLiteral("problem")}});
+}
+
+void MqttBridge::Message(const QString &topic, const QByteArray &payload)
+{
+    const QString head = config.prefix + QLatin1Char('/');
+    if (!topic.startsWith(head) || !topic.endsWith(QStringLiteral("/set")))
+        return;
+    const QString unit = topic.mid(head.size(), topic.size() - head.size() - 4);
+    const QString result = head + unit + QStringLiteral("/result");
+    const auto reply = [this, result](int status, QJsonObject body) {
+        body.insert(QStringLiteral("status"), status);
+        Publish(result, Json(body), false);
+    };
+    if (!units.Worker(unit))
+        return reply(404, {{QStringLiteral("error"), QStringLiteral("no unit is named \"%1\"").arg(unit)}});
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &parse);
+    if (!document.isObject())
+        return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")}});
+    api.ApplyChanges(unit, document.object(), RoleNamed(config.role).value_or(Role::Viewer),
+                     {QStringLiteral("mqtt"), config.host}, reply);
+}
+
+void MqttBridge::Publish(const QString &topic, const QByteArray &payload, bool retain)
+{
+    if (!client)
+        return;
+    const QByteArray name = topic.toUtf8();
+    mosquitto_publish(client, nullptr, name.constData(), int(payload.size()), payload.constData(), 1, retain);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ServiceConfig.h"
+#include "UnitWorker.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class Api;
+class UnitFleet;
+struct mosquitto;
+
+// The venue on an MQTT broker: quorind's own status (the broker's last will says offline),
+// each unit's availability and state (retained), every change made (one message each),
+// commands on PREFIX/UNIT/set applied with the rights of the configured role, and the
+// discovery messages home automation lists the rooms by. libmosquitto runs its own
+// thread; everything it hears is handed to this object's thread.
+class MqttBridge : public QObject
+{
+    Q_OBJECT
+
+public:
+    MqttBridge(const MqttConfig &config, UnitFleet &units, Api &api, QObject *parent = nullptr);
+    ~MqttBridge() override;
+
+    // Connects, and keeps reconnecting with a growing pause while the broker is away.
+    bool Start(QString *error);
+
+private:
+    void Connected();
+    void Message(const QString &topic, const QByteArray &payload);
+    void UnitChanged(const QString &unit, const UnitState &state);
+    void PublishUnit(const QString &unit, const UnitState &state, bool always);
+    void PublishDiscovery(const QString &unit, const UnitState &state);
+    void Publish(const QString &topic, const QByteArray &payload, bool retain);
+    QString UniqueId(const QString &unit) const;
+
+    MqttConfig config;
+    UnitFleet &units;
+    Api &api;
+    mosquitto *client = nullptr;
+    bool connected = false;
+    QHash<QString, QByteArray> lastState;         // what each unit's state topic holds
+    QHash<QString, QByteArray> lastAvailability;
+    QHash<QString, QByteArray> lastDiscovery;     // the maxima it was published with
+};
