@@ -1,6 +1,8 @@
 // quorind with 64 units, each a quorin-sim process emulating the line's time: the idle
 // service's processor time and memory, a volume set from request to answer beyond the
-// line time, GET /units under 50 connections at once, and 16 backups beside one.
+// line time, GET /units under 50 connections at once, 16 backups beside one; on an MQTT
+// broker, a change to its state message at a subscriber and the broker's return to
+// every unit's state said again.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -9,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -111,9 +114,17 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     std::vector<std::unique_ptr<QProcess>> sims;
-    QString config = QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\n");
-    const quint16 port = FreePort();
-    config = config.arg(port);
+    QString config = QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\n"
+                                    "[mqtt]\nurl=mqtt://127.0.0.1:%2\nprefix=quorin/bench\n");
+    const quint16 port = FreePort(), brokerPort = FreePort();
+    config = config.arg(port).arg(brokerPort);
+    QProcess broker;
+    const auto startBroker = [&broker, brokerPort] {
+        broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-p"), QString::number(brokerPort)});
+        broker.waitForStarted();
+        Wait(300);
+    };
+    startBroker();
     for (int i = 0; i < Units; ++i) {
         sims.push_back(std::make_unique<QProcess>());
         sims.back()->start(QStringLiteral(QUORIN_SIM_PATH), {QStringLiteral("--line-time")});
@@ -233,8 +244,56 @@ int main(int argc, char *argv[])
     const double sixteen = clock.nsecsElapsed() / 1e9;
     std::printf("backup: one unit %.2f s, 16 units at once %.2f s, ratio %.2f\n", single, sixteen, sixteen / single);
 
+    // A change made through the API, until its state message reaches a subscriber.
+    QProcess listener;
+    const auto listen = [&listener, brokerPort] {
+        listener.start(QStringLiteral("mosquitto_sub"), {QStringLiteral("-p"), QString::number(brokerPort), QStringLiteral("-v"),
+                                                        QStringLiteral("-t"), QStringLiteral("quorin/bench/+/state")});
+        listener.waitForStarted();
+        Wait(300);
+        listener.readAllStandardOutput();
+    };
+    listen();
+    std::vector<double> toState;
+    for (int i = 0; i < 100; ++i) {
+        const QByteArray unit = "room" + QByteArray::number(1 + i % Units), volume = QByteArray::number(10 + i % 50);
+        clock.start();
+        Request(client, "POST", "/api/v1/units/" + unit + "/settings", token, "{\"MIC volume\": " + volume + "}");
+        QByteArray heard;
+        const QByteArray wanted = "\"MIC volume\":" + volume + ",";
+        while (clock.elapsed() < 5000 && !(heard.contains("quorin/bench/" + unit + "/state ") && heard.contains(wanted))) {
+            listener.waitForReadyRead(5);
+            heard += listener.readAllStandardOutput();
+        }
+        toState.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::printf("volume set to its state message at a subscriber: median %.2f ms, p99 %.2f ms\n",
+                Percentile(toState, 0.5), Percentile(toState, 0.99));
+
+    listener.kill();
+    listener.waitForFinished();
+    broker.kill();
+    broker.waitForFinished();
+    Wait(1000);
+    startBroker();
+    clock.start();
+    listen();
+    QSet<QByteArray> said;
+    while (said.size() < Units && clock.elapsed() < 60000) {
+        listener.waitForReadyRead(10);
+        for (const QByteArray &line : listener.readAllStandardOutput().split('\n'))
+            if (line.startsWith("quorin/bench/"))
+                said.insert(line.split('/').value(2));
+    }
+    std::printf("broker back: every unit's state said again after %.2f s (%lld units)\n", clock.nsecsElapsed() / 1e9,
+                qlonglong(said.size()));
+
+    listener.kill();
+    listener.waitForFinished();
     service.terminate();
     service.waitForFinished(10000);
+    broker.kill();
+    broker.waitForFinished();
     for (auto &sim : sims) {
         sim->kill();
         sim->waitForFinished();
