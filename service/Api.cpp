@@ -7,6 +7,7 @@
 #include "Sessions.h"
 #include "UnitFleet.h"
 
+#include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonArray>
@@ -25,18 +26,27 @@ QString StateName(UnitState::Link link)
                                            : QStringLiteral("offline");
 }
 
-QString Token(const QHttpServerRequest &request)
+// The session's token: from "Authorization: Bearer", or from the cookie a browser sends.
+QString Token(const QHttpServerRequest &request, bool *fromCookie)
 {
+    *fromCookie = false;
     const QByteArray authorization = request.value("Authorization");
     if (authorization.startsWith("Bearer "))
         return QString::fromLatin1(authorization.mid(7).trimmed());
     for (const QByteArray &cookie : request.value("Cookie").split(';')) {
         const QByteArray pair = cookie.trimmed();
-        if (pair.startsWith(CookieName + '='))
+        if (pair.startsWith(CookieName + '=')) {
+            *fromCookie = true;
             return QString::fromLatin1(pair.mid(CookieName.size() + 1));
+        }
     }
     return {};
 }
+
+// The page's own files, compiled into the program: nothing is fetched from elsewhere.
+const QHash<QString, QByteArray> PageFiles{{QStringLiteral("/"), "text/html; charset=utf-8"},
+                                           {QStringLiteral("/app.js"), "text/javascript; charset=utf-8"},
+                                           {QStringLiteral("/app.css"), "text/css; charset=utf-8"}};
 
 QJsonValue Known(int value)
 {
@@ -69,6 +79,17 @@ bool FromThisMachine(const QHostAddress &address)
 
 } // namespace
 
+// Sent with every answer: no script or style but the page's own, no framing, no sniffing.
+QList<QPair<QByteArray, QByteArray>> SecurityHeaders()
+{
+    return {{"Cache-Control", "no-store"},
+            {"X-Content-Type-Options", "nosniff"},
+            {"X-Frame-Options", "DENY"},
+            {"Referrer-Policy", "no-referrer"},
+            {"Content-Security-Policy", "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+                                        "connect-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'"}};
+}
+
 PendingAnswer::PendingAnswer(QHttpServerResponder &&responder, QTcpSocket *socket)
     : responder(std::move(responder)), socket(socket)
 {
@@ -88,8 +109,8 @@ void PendingAnswer::Bytes(int status, const QByteArray &body, const QByteArray &
     responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(status));
     responder.writeHeader("Content-Type", type);
     responder.writeHeader("Content-Length", QByteArray::number(body.size()));
-    responder.writeHeader("Cache-Control", "no-store");
-    responder.writeHeader("X-Content-Type-Options", "nosniff");
+    for (const auto &[name, value] : SecurityHeaders())
+        responder.writeHeader(name, value);
     for (const auto &[name, value] : headers)
         responder.writeHeader(name, value);
     responder.writeBody(body);
@@ -100,12 +121,15 @@ Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, Au
     : QAbstractHttpServer(parent), config(config), accounts(accounts), sessions(sessions), audit(audit), units(units),
       metrics(metrics)
 {
-    connect(&units, &UnitFleet::StateChanged, this, [this] { unitsAnswer.clear(); });
+    connect(&units, &UnitFleet::StateChanged, this, [this](const QString &name, const UnitState &state) {
+        unitsAnswer.clear();
+        events.Send(name, UnitJson(name, state));
+    });
 }
 
 bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
-    Call call{request, std::make_shared<PendingAnswer>(makeResponder(request, socket), socket), {}, nullptr, {}};
+    Call call{request, socket, std::make_shared<PendingAnswer>(makeResponder(request, socket), socket), {}, nullptr, {}};
     for (const QString &segment : request.url().path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts))
         call.path << QUrl::fromPercentEncoding(segment.toUtf8());
     accounts.Refresh(config.accounts);
@@ -131,6 +155,12 @@ void Api::Route(Call &call)
             return call.answer->Error(403, QStringLiteral("metrics are for this machine only"));
         return call.answer->Bytes(200, metrics.Text(), QByteArrayLiteral("text/plain; version=0.0.4"));
     }
+    const QString path = call.request.url().path();
+    if (PageFiles.contains(path) && call.Is(M::Get)) {
+        QFile file(QStringLiteral(":/page") + (path == QLatin1String("/") ? QStringLiteral("/index.html") : path));
+        file.open(QIODevice::ReadOnly);
+        return call.answer->Bytes(200, file.readAll(), PageFiles.value(path));
+    }
     if (p.size() < 3 || p[0] != QLatin1String("api") || p[1] != QLatin1String("v1"))
         return call.answer->Error(404, QStringLiteral("no such route"));
     const QString what = p[2];
@@ -140,6 +170,10 @@ void Api::Route(Call &call)
         return;
     if (what == QLatin1String("logout") && p.size() == 3)
         return call.Is(M::Post) ? Logout(call) : call.answer->Error(405, QStringLiteral("POST only"));
+    if (what == QLatin1String("session") && p.size() == 3)
+        return call.Is(M::Get) ? Session(call) : call.answer->Error(405, QStringLiteral("GET only"));
+    if (what == QLatin1String("events") && p.size() == 3)
+        return call.Is(M::Get) ? events.Add(call.socket, *call.account) : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("units") && p.size() == 3)
         return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("units") && p.size() == 5)
@@ -151,12 +185,30 @@ void Api::Route(Call &call)
 
 const Account *Api::Caller(Call &call)
 {
-    call.token = Token(call.request);
+    bool fromCookie = false;
+    call.token = Token(call.request, &fromCookie);
     const QString user = call.token.isEmpty() ? QString() : sessions.Resolve(call.token);
     call.account = user.isEmpty() ? nullptr : accounts.Find(user);
-    if (!call.account)
+    if (!call.account) {
         call.answer->Error(401, QStringLiteral("log in first"));
+        return nullptr;
+    }
+    // A browser sends the cookie for any page that asks it to; the page of this service
+    // alone knows the session's CSRF token.
+    if (fromCookie && !call.Is(QHttpServerRequest::Method::Get)
+        && call.request.value("X-Quorin-CSRF") != sessions.Csrf(call.token).toLatin1()) {
+        call.answer->Error(403, QStringLiteral("a change needs the page's CSRF token"));
+        return nullptr;
+    }
     return call.account;
+}
+
+void Api::Session(Call &call)
+{
+    call.answer->Json(200, {{QStringLiteral("user"), call.account->name},
+                            {QStringLiteral("role"), RoleName(call.account->role)},
+                            {QStringLiteral("csrf"), sessions.Csrf(call.token)},
+                            {QStringLiteral("staff"), QJsonArray::fromStringList(config.staff)}});
 }
 
 void Api::Login(Call &call)
@@ -182,7 +234,7 @@ void Api::Login(Call &call)
         if (secure)
             cookie += "; Secure";
         answer->Json(200, {{QStringLiteral("token"), token}, {QStringLiteral("user"), account->name},
-                           {QStringLiteral("role"), RoleName(account->role)}},
+                           {QStringLiteral("role"), RoleName(account->role)}, {QStringLiteral("csrf"), sessions.Csrf(token)}},
                      {{"Set-Cookie", cookie}});
     });
 }
@@ -201,24 +253,26 @@ void Api::ListUnits(Call &call)
     if (everyUnit && !unitsAnswer.isEmpty())
         return call.answer->Bytes(200, unitsAnswer, QByteArrayLiteral("application/json"));
     QJsonArray list;
-    for (const QString &name : units.Names()) {
-        if (!call.account->MaySee(name))
-            continue;
-        const UnitState state = units.State(name);
-        QJsonObject unit{{QStringLiteral("name"), name},
-                         {QStringLiteral("port"), units.Worker(name)->Config().port},
-                         {QStringLiteral("state"), StateName(state.link)},
-                         {QStringLiteral("since"), state.since.toString(Qt::ISODate)},
-                         {QStringLiteral("drift"), state.drift >= 0 ? QJsonValue(state.drift) : QJsonValue()}};
-        unit.insert(QStringLiteral("model"), state.model >= 0 ? QJsonValue(state.model) : QJsonValue());
-        unit.insert(QStringLiteral("live"), LiveJson(state));
-        unit.insert(QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error));
-        list.append(unit);
-    }
+    for (const QString &name : units.Names())
+        if (call.account->MaySee(name))
+            list.append(UnitJson(name, units.State(name)));
     const QByteArray answer = QJsonDocument(QJsonObject{{QStringLiteral("units"), list}}).toJson(QJsonDocument::Compact);
     if (everyUnit)
         unitsAnswer = answer;
     call.answer->Bytes(200, answer, QByteArrayLiteral("application/json"));
+}
+
+QJsonObject Api::UnitJson(const QString &name, const UnitState &state) const
+{
+    return {{QStringLiteral("name"), name},
+            {QStringLiteral("port"), units.Worker(name)->Config().port},
+            {QStringLiteral("state"), StateName(state.link)},
+            {QStringLiteral("since"), state.since.toString(Qt::ISODate)},
+            {QStringLiteral("drift"), Known(state.drift)},
+            {QStringLiteral("model"), Known(state.model)},
+            {QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error)},
+            {QStringLiteral("golden"), units.Worker(name)->Golden().has_value()},
+            {QStringLiteral("live"), LiveJson(state)}};
 }
 
 void Api::Audit(Call &call)
@@ -263,6 +317,8 @@ void Api::UnitRoute(Call &call, const QString &unit, const QString &what)
         return Restore(call, unit);
     if (what == QLatin1String("verify") && call.Is(M::Get))
         return Verify(call, unit);
+    if (what == QLatin1String("repair") && call.Is(M::Post))
+        return Repair(call, unit);
     call.answer->Error(404, QStringLiteral("no such route"));
 }
 

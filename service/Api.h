@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Accounts.h"
+#include "EventStream.h"
 #include "ServiceConfig.h"
 
 #include <QAbstractHttpServer>
@@ -42,6 +43,8 @@ using Answer = std::shared_ptr<PendingAnswer>;
 struct UnitState;
 // A unit's live settings as /units shows them: each by name, null while unknown.
 QJsonObject LiveJson(const UnitState &state);
+// The headers every answer carries.
+QList<QPair<QByteArray, QByteArray>> SecurityHeaders();
 
 // The HTTP JSON API under /api/v1 and /metrics. Every route checks the session and
 // the role before anything reaches a unit; whatever a person may not do is refused
@@ -83,6 +86,7 @@ private:
     struct Call
     {
         const QHttpServerRequest &request;
+        QTcpSocket *socket;
         Answer answer;
         QStringList path;  // the segments, each percent-decoded on its own
         const Account *account = nullptr;
@@ -94,6 +98,8 @@ private:
     void Login(Call &call);
     void Logout(Call &call);
     void ListUnits(Call &call);
+    void Session(Call &call);
+    QJsonObject UnitJson(const QString &name, const UnitState &state) const;
     void Audit(Call &call);
     void UnitRoute(Call &call, const QString &unit, const QString &what);
     void GetSettings(Call &call, const QString &unit);
@@ -101,6 +107,7 @@ private:
     void Backup(Call &call, const QString &unit);
     void Restore(Call &call, const QString &unit);
     void Verify(Call &call, const QString &unit);
+    void Repair(Call &call, const QString &unit);
     const Account *Caller(Call &call);
     bool Reachable(Call &call, const QString &unit);
 
@@ -123,5 +130,6 @@ private:
     bool shuttingDown = false;
     QHash<quint64, Finish> waiting;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit
+    EventStream events;
     quint64 lastAnswer = 0;
 };

@@ -275,3 +275,35 @@ void Api::Verify(Call &call, const QString &unit)
         answer->Json(200, {{QStringLiteral("differences"), DifferencesJson(t.differences, "approved", "unit")}});
     });
 }
+
+// The approved values of the drifted settings written back now, as enforce=true would.
+void Api::Repair(Call &call, const QString &unit)
+{
+    if (call.account->role != Role::Admin)
+        return call.answer->Error(403, QStringLiteral("repairing is for admins"));
+    const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
+    if (!golden)
+        return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
+    const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
+    const DriftCheck drift(config.staff);
+    const Who who = Person(call);
+    OnUnit(call, unit, [stop, golden, drift](CommandLayer &commands) {
+        Transfer t;
+        t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
+        t.differences = drift.Differences(*golden, t.held);
+        if (t.outcome == TransferOutcome::Complete && !DriftCheck::Enforce(commands, t.differences))
+            t.outcome = TransferOutcome::Lost;
+        return std::any(t);
+    }, [this, who, unit](const Answer &answer, const std::any &result) {
+        const auto t = std::any_cast<Transfer>(result);
+        if (t.outcome != TransferOutcome::Complete)
+            return answer->Error(409, QStringLiteral("the repair did not complete: %1").arg(OutcomeWord(t.outcome)));
+        for (const SettingDifference &d : t.differences)
+            Audited(who, unit, {{QStringLiteral("setting"), d.setting->Name()},
+                                {QStringLiteral("old"), d.second},
+                                {QStringLiteral("new"), d.first},
+                                {QStringLiteral("result"), QStringLiteral("repaired")}});
+        units.Worker(unit)->Noted(QString(), 0);
+        answer->Json(200, {{QStringLiteral("repaired"), int(t.differences.size())}});
+    });
+}

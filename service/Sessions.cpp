@@ -9,6 +9,13 @@ constexpr int MostDelayMs = 10000;
 constexpr int MostAddresses = 10000;
 }
 
+QString Sessions::RandomToken()
+{
+    QByteArray bytes(32, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    return QString::fromLatin1(bytes.toHex());
+}
+
 QString Sessions::Open(const QString &user)
 {
     DropExpired();
@@ -19,10 +26,8 @@ QString Sessions::Open(const QString &user)
         });
         sessions.erase(oldest);
     }
-    QByteArray bytes(32, '\0');
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
-    const QString token = QString::fromLatin1(bytes.toHex());
-    sessions.insert(token, {user, QDateTime::currentDateTimeUtc()});
+    const QString token = RandomToken();
+    sessions.insert(token, {user, QDateTime::currentDateTimeUtc(), RandomToken()});
     return token;
 }
 

@@ -17,6 +17,9 @@ public:
     // The user of a live token, touched now; empty when unknown or expired.
     QString Resolve(const QString &token);
     void Close(const QString &token);
+    // What a page must send beside the session cookie when it changes something: a foreign
+    // page that makes the browser send the cookie cannot know it.
+    QString Csrf(const QString &token) const { return sessions.value(token).csrf; }
     // Every session of this user, when the account changes or goes.
     void CloseAllOf(const QString &user);
 
@@ -30,8 +33,10 @@ private:
     {
         QString user;
         QDateTime lastUsed;
+        QString csrf;
     };
     void DropExpired();
+    static QString RandomToken();
 
     QHash<QString, Session> sessions;
     QHash<QString, int> failures;  // by address
