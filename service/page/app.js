@@ -154,7 +154,7 @@ function volumeBars(unit) {
     const maximum = unit.live.maximum[channel + ' volume'] ?? 80;
     return [el('span', {}, channel),
             el('meter', { min: 0, max: 80, value: value ?? 0, 'aria-label': channel + ' volume', title: String(value ?? '') }),
-            el('span', {}, value ?? '—')];
+            el('span', { class: 'value' }, value ?? '—')];
   }));
 }
 
@@ -184,7 +184,7 @@ async function send(control, name, value) {
   if (result.status !== 200) return say(refusal(result.status, result.body));
   const done = result.body.results[0];
   if (done.result !== 'ok') return say(done.result === 'not-confirmed' ? '机器未确认变调' : '机器没有应答');
-  say(name + ' = ' + done.shown, true);
+  say('已发送：' + name + ' = ' + done.shown, true);
 }
 
 let room = null;  // the room on screen: its unit's name and its controls
