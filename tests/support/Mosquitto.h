@@ -48,14 +48,7 @@ public:
         broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
         if (!broker.waitForStarted(3000))
             return false;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            if (probe.waitForConnected(100))
-                return true;
-            QTest::qWait(20);
-        }
-        return false;
+        return Ser2Net::Listening(port);
     }
     void Stop()
     {

@@ -25,6 +25,21 @@ public:
 
     static bool Available() { return !Executable().isEmpty(); }
 
+    // True once something accepts connections on port, within about 3 s.
+    static bool Listening(quint16 port)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            if (probe.waitForConnected(100)) {
+                probe.abort();
+                return true;
+            }
+            QTest::qWait(20);
+        }
+        return false;
+    }
+
     // A port nobody listens on now.
     static quint16 FreePort()
     {
@@ -70,17 +85,10 @@ public:
         if (!process.waitForStarted(3000))
             return false;
         // Listening once a connection is accepted.
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, lines.constLast().port);
-            if (probe.waitForConnected(100)) {
-                probe.abort();
-                QTest::qWait(50);
-                return true;
-            }
-            QTest::qWait(20);
-        }
-        return false;
+        if (!Listening(lines.constLast().port))
+            return false;
+        QTest::qWait(50);
+        return true;
     }
 
     void Stop()
