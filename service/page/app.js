@@ -223,7 +223,7 @@ function showRoom(name) {
   room.keys = keys.map((key, index) => el('button', {
     type: 'button', 'aria-pressed': live.key === index ? 'true' : 'false', disabled: !canChange('key'),
     'aria-label': key, onclick: event => send(event.currentTarget, 'key', key) },
-    key === 'natural' ? '♮' : key));
+    key === 'natural' ? '原调' : key));
   room.program = el('select', {
     'aria-label': 'program', id: 'program', disabled: !canChange('program'),
     onchange: event => send(event.target, 'program', event.target.value) },
