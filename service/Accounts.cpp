@@ -8,6 +8,7 @@
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace {
@@ -57,33 +58,75 @@ QString RoleName(Role role)
                                                                                 : QStringLiteral("viewer");
 }
 
-void Accounts::Refresh(const QString &path)
+QByteArray Account::Stamp() const
 {
-    if (QFileInfo(path).lastModified() == loadedModified)
-        return;
+    return RoleName(role).toUtf8() + '\n' + units.join(QLatin1Char('\n')).toUtf8() + '\n' + salt + hash;
+}
+
+QString AccountNameFault(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 64)
+        return QStringLiteral("a name has 1 to 64 characters");
+    for (const QChar c : name)
+        if (!c.isPrint() || c == QLatin1Char(':'))
+            return QStringLiteral("a name holds printable characters only, and no colon");
+    return {};
+}
+
+bool PasswordMatches(const std::optional<Account> &account, const QString &password)
+{
+    static const QByteArray decoySalt = RandomBytes(SaltBytes);
+    const QByteArray derived = Derive(password, account ? account->salt : decoySalt, account ? account->rounds : Rounds);
+    return account && SameBytes(derived, account->hash);
+}
+
+QStringList Accounts::Refresh(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.lastModified() == loadedModified && info.size() == loadedSize)
+        return {};
     Accounts fresh;
     QString error;
-    if (fresh.Load(path, &error))
-        *this = fresh;
+    if (!fresh.Load(path, &error)) {
+        std::fprintf(stderr, "quorind: %s; the accounts stay as they were\n", qPrintable(error));
+        loadedModified = info.lastModified();
+        loadedSize = info.size();
+        return {};
+    }
+    QStringList changed;
+    for (const Account &a : std::as_const(accounts)) {
+        const Account *now = fresh.Find(a.name);
+        if (!now || now->Stamp() != a.Stamp())
+            changed << a.name;
+    }
+    *this = fresh;
+    return changed;
 }
 
 bool Accounts::Load(const QString &path, QString *error)
 {
     accounts.clear();
-    loadedModified = QFileInfo(path).lastModified();
-    QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    loadedModified = info.lastModified();
+    loadedSize = info.size();
+    if (!info.exists())
         return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    const auto fail = [&](const QString &reason) {
+        *error = QStringLiteral("%1: %2").arg(path, reason);
+        accounts.clear();
         return false;
-    }
+    };
+    QFile file(path);
+    if (!info.isFile())
+        return fail(QStringLiteral("not a regular file"));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
     QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parse);
-    if (!document.isObject()) {
-        *error = QStringLiteral("%1: not an accounts file (%2)").arg(path, parse.errorString());
-        return false;
-    }
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(16 * 1024 * 1024), &parse);
+    if (parse.error != QJsonParseError::NoError)
+        return fail(QStringLiteral("not an accounts file: %1 at byte %2").arg(parse.errorString()).arg(parse.offset));
+    if (!document.isObject() || !document[QStringLiteral("users")].isArray())
+        return fail(QStringLiteral("not an accounts file: no list of \"users\""));
     for (const QJsonValue &value : document[QStringLiteral("users")].toArray()) {
         const QJsonObject o = value.toObject();
         const std::optional<Role> role = RoleNamed(o[QStringLiteral("role")].toString());
@@ -93,10 +136,11 @@ bool Accounts::Load(const QString &path, QString *error)
                   o[QStringLiteral("rounds")].toInt()};
         for (const QJsonValue &unit : o[QStringLiteral("units")].toArray())
             a.units << unit.toString();
-        if (a.name.isEmpty() || !role || a.rounds < Rounds || a.hash.size() != HashBytes) {
-            *error = QStringLiteral("%1: the account \"%2\" is damaged").arg(path, a.name);
-            return false;
-        }
+        if (!value.isObject() || !AccountNameFault(a.name).isEmpty() || !role || a.rounds < Rounds
+            || a.hash.size() != HashBytes || a.salt.isEmpty() || a.units.contains(QString()))
+            return fail(QStringLiteral("the account \"%1\" is damaged").arg(a.name));
+        if (Find(a.name))
+            return fail(QStringLiteral("the account \"%1\" stands twice").arg(a.name));
         accounts.append(a);
     }
     return true;
@@ -126,15 +170,6 @@ const Account *Accounts::Find(const QString &name) const
         if (a.name == name)
             return &a;
     return nullptr;
-}
-
-const Account *Accounts::Check(const QString &name, const QString &password) const
-{
-    static const QByteArray decoySalt = RandomBytes(SaltBytes);
-    const Account *account = Find(name);
-    // An unknown name costs the same derivation, so that timing tells nothing.
-    const QByteArray derived = Derive(password, account ? account->salt : decoySalt, account ? account->rounds : Rounds);
-    return account && SameBytes(derived, account->hash) ? account : nullptr;
 }
 
 void Accounts::Set(const QString &name, Role role, const QStringList &units, const QString &password)

@@ -22,7 +22,15 @@ struct Account
     int rounds = 0;
 
     bool MaySee(const QString &unit) const { return units.isEmpty() || units.contains(unit); }
+    // Changes whenever the role, the units or the password change: a session opened
+    // under another stamp is over.
+    QByteArray Stamp() const;
 };
+
+// Why name cannot be an account's name, or empty when it can.
+QString AccountNameFault(const QString &name);
+// Whether password is the account's; an unknown account (nullopt) takes as long.
+bool PasswordMatches(const std::optional<Account> &account, const QString &password);
 
 // The accounts file: people, their roles and salted slow hashes of their passwords;
 // never a password. Written in one step, readable by its owner alone.
@@ -31,13 +39,12 @@ class Accounts
 public:
     // An absent file is an empty list; an unreadable or broken one is an error.
     bool Load(const QString &path, QString *error);
-    // Loads the file again when it changed since; a broken file leaves the accounts as they were.
-    void Refresh(const QString &path);
+    // Loads the file again when it changed since; a broken file leaves the accounts as they
+    // were. The names of the accounts changed or removed.
+    QStringList Refresh(const QString &path);
     bool Save(const QString &path, QString *error) const;
 
     const Account *Find(const QString &name) const;
-    // The account when the password is right, else nullptr; it takes as long either way.
-    const Account *Check(const QString &name, const QString &password) const;
 
     void Set(const QString &name, Role role, const QStringList &units, const QString &password);
     bool SetPassword(const QString &name, const QString &password);
@@ -47,4 +54,5 @@ public:
 private:
     QList<Account> accounts;
     QDateTime loadedModified;
+    qint64 loadedSize = -1;
 };

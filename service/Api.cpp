@@ -7,6 +7,7 @@
 #include "Sessions.h"
 #include "UnitFleet.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -53,6 +54,18 @@ QJsonValue Known(int value)
     return value >= 0 ? QJsonValue(value) : QJsonValue();
 }
 
+// A browser names the page that sent a request: only this service's own may log in.
+bool SameOrigin(const QHttpServerRequest &request)
+{
+    const QByteArray origin = request.value("Origin");
+    if (origin.isEmpty())
+        return true;
+    const QUrl url(QString::fromLatin1(origin));
+    const QByteArray host = request.value("Host");
+    const QString authority = url.host() + (url.port() >= 0 ? QStringLiteral(":%1").arg(url.port()) : QString());
+    return !host.isEmpty() && authority.compare(QString::fromLatin1(host), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 // The live settings as far as known, each by its name, and the channels' power-on maxima.
@@ -78,6 +91,11 @@ bool FromThisMachine(const QHostAddress &address)
 }
 
 } // namespace
+
+QUrlQuery FormQuery(const QHttpServerRequest &request)
+{
+    return QUrlQuery(request.url().query(QUrl::FullyEncoded).replace(QLatin1Char('+'), QStringLiteral("%20")));
+}
 
 // Sent with every answer: no script or style but the page's own, no framing, no sniffing.
 QList<QPair<QByteArray, QByteArray>> SecurityHeaders()
@@ -125,6 +143,17 @@ Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, Au
         unitsAnswer.clear();
         events.Send(name, UnitJson(name, state));
     });
+    // Account changes and expiry end sessions and their event streams even while nobody asks.
+    sessionCheck.setInterval(1000);
+    connect(&sessionCheck, &QTimer::timeout, this, &Api::CheckSessions);
+    sessionCheck.start();
+}
+
+void Api::CheckSessions()
+{
+    for (const QString &user : accounts.Refresh(config.accounts))
+        sessions.CloseAllOf(user);
+    events.Prune([this](const QString &token) { return sessions.Alive(token); });
 }
 
 bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
@@ -132,7 +161,8 @@ bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
     Call call{request, socket, std::make_shared<PendingAnswer>(makeResponder(request, socket), socket), {}, nullptr, {}};
     for (const QString &segment : request.url().path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts))
         call.path << QUrl::fromPercentEncoding(segment.toUtf8());
-    accounts.Refresh(config.accounts);
+    for (const QString &user : accounts.Refresh(config.accounts))
+        sessions.CloseAllOf(user);
     if (shuttingDown)
         call.answer->Error(503, QStringLiteral("the service is shutting down"));
     else if (request.body().size() > BoundedServer::MostBodyBytes)
@@ -173,7 +203,8 @@ void Api::Route(Call &call)
     if (what == QLatin1String("session") && p.size() == 3)
         return call.Is(M::Get) ? Session(call) : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("events") && p.size() == 3)
-        return call.Is(M::Get) ? events.Add(call.socket, *call.account) : call.answer->Error(405, QStringLiteral("GET only"));
+        return call.Is(M::Get) ? events.Add(call.socket, *call.account, call.token, this)
+                               : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("units") && p.size() == 3)
         return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("units") && p.size() == 5)
@@ -187,8 +218,12 @@ const Account *Api::Caller(Call &call)
 {
     bool fromCookie = false;
     call.token = Token(call.request, &fromCookie);
-    const QString user = call.token.isEmpty() ? QString() : sessions.Resolve(call.token);
-    call.account = user.isEmpty() ? nullptr : accounts.Find(user);
+    const Sessions::Session *session = call.token.isEmpty() ? nullptr : sessions.Resolve(call.token);
+    call.account = session ? accounts.Find(session->user) : nullptr;
+    if (call.account && call.account->Stamp() != session->stamp) {
+        sessions.Close(call.token);
+        call.account = nullptr;
+    }
     if (!call.account) {
         call.answer->Error(401, QStringLiteral("log in first"));
         return nullptr;
@@ -213,35 +248,47 @@ void Api::Session(Call &call)
 
 void Api::Login(Call &call)
 {
+    if (!call.request.value("Content-Type").startsWith("application/json"))
+        return call.answer->Error(415, QStringLiteral("a login is a JSON object"));
+    if (!SameOrigin(call.request))
+        return call.answer->Error(403, QStringLiteral("a login comes from this service's own page"));
     const QJsonObject body = QJsonDocument::fromJson(call.request.body()).object();
     const QString user = body[QStringLiteral("user")].toString();
     const QString password = body[QStringLiteral("password")].toString();
-    if (user.isEmpty() || password.isEmpty())
+    if (user.isEmpty() || password.isEmpty() || user.size() > 64 || password.size() > 1024)
         return call.answer->Error(400, QStringLiteral("user and password expected"));
     const QHostAddress from = call.request.remoteAddress();
+    const Account *known = accounts.Find(user);
+    // Names that no account has share one count, so that the slowing tells nothing either.
+    const QString counted = known ? user : QStringLiteral("\n");
+    const qint64 wait = throttle.Admit(from, counted, QDateTime::currentMSecsSinceEpoch());
+    if (wait > 0)
+        return call.answer->Error(429, QStringLiteral("too many tries: wait %1 s").arg((wait + 999) / 1000),
+                                  {{"Retry-After", QByteArray::number((wait + 999) / 1000)}});
     const Answer answer = call.answer;
     const bool secure = !config.tlsCertificate.isEmpty();
-    // Guessing from one address slows down: the answer waits, the service does not.
-    QTimer::singleShot(sessions.LoginDelayMs(from), this, [this, answer, user, password, from, secure] {
-        const Account *account = accounts.Check(user, password);
-        if (!account) {
-            sessions.LoginFailed(from);
+    const std::optional<Account> account = known ? std::optional<Account>(*known) : std::nullopt;
+    const bool started = checks.Start(account, password, [this, answer, account, from, counted, secure](bool right) {
+        const Account *now = account ? accounts.Find(account->name) : nullptr;
+        if (!right || !now || now->Stamp() != account->Stamp())
             return answer->Error(401, QStringLiteral("wrong user or password"));
-        }
-        sessions.LoginSucceeded(from);
-        const QString token = sessions.Open(account->name);
+        throttle.Succeeded(from, counted);
+        const QString token = sessions.Open(now->name, now->Stamp());
         QByteArray cookie = CookieName + '=' + token.toLatin1() + "; Path=/; HttpOnly; SameSite=Strict";
         if (secure)
             cookie += "; Secure";
-        answer->Json(200, {{QStringLiteral("token"), token}, {QStringLiteral("user"), account->name},
-                           {QStringLiteral("role"), RoleName(account->role)}, {QStringLiteral("csrf"), sessions.Csrf(token)}},
+        answer->Json(200, {{QStringLiteral("token"), token}, {QStringLiteral("user"), now->name},
+                           {QStringLiteral("role"), RoleName(now->role)}, {QStringLiteral("csrf"), sessions.Csrf(token)}},
                      {{"Set-Cookie", cookie}});
     });
+    if (!started)
+        call.answer->Error(503, QStringLiteral("too many logins at once: try again"), {{"Retry-After", "1"}});
 }
 
 void Api::Logout(Call &call)
 {
     sessions.Close(call.token);
+    events.Prune([this](const QString &token) { return sessions.Alive(token); });
     call.answer->Json(200, {{QStringLiteral("result"), QStringLiteral("ok")}},
                       {{"Set-Cookie", CookieName + "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0"}});
 }
@@ -279,12 +326,15 @@ void Api::Audit(Call &call)
 {
     if (call.account->role != Role::Admin)
         return call.answer->Error(403, QStringLiteral("the audit log is for admins"));
-    const QUrlQuery query = call.request.query();
+    const QUrlQuery query = FormQuery(call.request);
     const int limit = std::clamp(query.queryItemValue(QStringLiteral("limit")).toInt(), 1, 1000);
+    const std::optional<QList<QJsonObject>> recent = audit.Recent(
+        query.hasQueryItem(QStringLiteral("limit")) ? limit : 200, query.queryItemValue(QStringLiteral("unit")),
+        query.queryItemValue(QStringLiteral("user")));
+    if (!recent)
+        return call.answer->Error(503, QStringLiteral("the audit log is not a regular file that can be read"));
     QJsonArray entries;
-    for (const QJsonObject &entry : audit.Recent(query.hasQueryItem(QStringLiteral("limit")) ? limit : 200,
-                                                 query.queryItemValue(QStringLiteral("unit")),
-                                                 query.queryItemValue(QStringLiteral("user"))))
+    for (const QJsonObject &entry : *recent)
         entries.append(entry);
     call.answer->Json(200, {{QStringLiteral("entries"), entries}});
 }
@@ -324,7 +374,22 @@ void Api::UnitRoute(Call &call, const QString &unit, const QString &what)
 
 Api::Who Api::Person(const Call &call)
 {
-    return {call.account->name, call.request.remoteAddress().toString()};
+    auto left = std::make_shared<std::atomic<bool>>(false);
+    connect(call.socket, &QTcpSocket::disconnected, call.socket, [left] { *left = true; });
+    return {call.account->name, call.request.remoteAddress().toString(), left};
+}
+
+bool Api::Asked(const Who &who, const QString &unit, const QStringList &what, const Reply &reply)
+{
+    const QJsonObject entry{{QStringLiteral("user"), who.user},
+                            {QStringLiteral("address"), who.address},
+                            {QStringLiteral("unit"), unit},
+                            {QStringLiteral("setting"), what.join(QStringLiteral(", "))},
+                            {QStringLiteral("result"), QStringLiteral("asked")}};
+    if (audit.Append(entry))
+        return true;
+    reply(503, {{QStringLiteral("error"), QStringLiteral("nothing was sent: the audit log cannot be written (%1)").arg(audit.Fault())}});
+    return false;
 }
 
 void Api::Audited(const Who &who, const QString &unit, QJsonObject entry)
@@ -336,7 +401,7 @@ void Api::Audited(const Who &who, const QString &unit, QJsonObject entry)
     emit Changed(unit, entry);
 }
 
-void Api::RunOnUnit(const QString &unit, std::function<std::any(CommandLayer &)> work, Finish finish)
+void Api::RunOnUnit(const QString &unit, const Who &who, std::function<std::any(CommandLayer &)> work, Finish finish)
 {
     const UnitState state = units.State(unit);
     if (state.link == UnitState::Link::Offline)
@@ -353,7 +418,7 @@ void Api::RunOnUnit(const QString &unit, std::function<std::any(CommandLayer &)>
             metrics.Command(unit, result ? QStringLiteral("done") : QStringLiteral("offline"));
             finish(result, QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error));
         }, Qt::QueuedConnection);
-    });
+    }, who.user, who.left);
     if (!queued) {
         waiting.remove(id);
         finish(std::nullopt, QStringLiteral("%1 is busy: too many requests wait for it").arg(unit));
@@ -363,7 +428,7 @@ void Api::RunOnUnit(const QString &unit, std::function<std::any(CommandLayer &)>
 void Api::OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
                  std::function<void(const Answer &, const std::any &)> done)
 {
-    RunOnUnit(unit, std::move(work), [answer = call.answer, done](const std::optional<std::any> &result, const QString &whyNot) {
+    RunOnUnit(unit, Person(call), std::move(work), [answer = call.answer, done](const std::optional<std::any> &result, const QString &whyNot) {
         if (!result)
             return answer->Error(409, whyNot);
         done(answer, *result);

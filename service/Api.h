@@ -2,6 +2,8 @@
 
 #include "Accounts.h"
 #include "EventStream.h"
+#include "LoginThrottle.h"
+#include "PasswordCheck.h"
 #include "ServiceConfig.h"
 
 #include <QAbstractHttpServer>
@@ -9,11 +11,14 @@
 #include <QHttpServerResponder>
 #include <QHash>
 #include <any>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <QJsonObject>
 #include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <QUrlQuery>
 #include <memory>
 
 class AuditLog;
@@ -29,7 +34,10 @@ class PendingAnswer
 public:
     PendingAnswer(QHttpServerResponder &&responder, QTcpSocket *socket);
     void Json(int status, const QJsonObject &body, const QList<QPair<QByteArray, QByteArray>> &headers = {});
-    void Error(int status, const QString &text) { Json(status, {{QStringLiteral("error"), text}}); }
+    void Error(int status, const QString &text, const QList<QPair<QByteArray, QByteArray>> &headers = {})
+    {
+        Json(status, {{QStringLiteral("error"), text}}, headers);
+    }
     void Bytes(int status, const QByteArray &body, const QByteArray &type,
                const QList<QPair<QByteArray, QByteArray>> &headers = {});
 
@@ -43,6 +51,8 @@ using Answer = std::shared_ptr<PendingAnswer>;
 struct UnitState;
 // A unit's live settings as /units shows them: each by name, null while unknown.
 QJsonObject LiveJson(const UnitState &state);
+// A query as HTML forms and most clients send it: "+" stands for a space.
+QUrlQuery FormQuery(const QHttpServerRequest &request);
 // The headers every answer carries.
 QList<QPair<QByteArray, QByteArray>> SecurityHeaders();
 
@@ -67,6 +77,8 @@ public:
     {
         QString user;
         QString address;
+        // Set when the one who asked has gone: work for them that has not started is dropped.
+        std::shared_ptr<std::atomic<bool>> left;
     };
     using Reply = std::function<void(int status, const QJsonObject &body)>;
     // Changes settings of a unit by name with the rights of role, as POST .../settings
@@ -96,6 +108,7 @@ private:
     };
     void Route(Call &call);
     void Login(Call &call);
+    void CheckSessions();
     void Logout(Call &call);
     void ListUnits(Call &call);
     void Session(Call &call);
@@ -113,10 +126,14 @@ private:
 
     static Who Person(const Call &call);
     void Audited(const Who &who, const QString &unit, QJsonObject entry);
+    // Writes that who asked to change what on unit before anything is sent; when the log
+    // cannot take it, reply gets 503 and nothing may be sent.
+    bool Asked(const Who &who, const QString &unit, const QStringList &what, const Reply &reply);
     // Runs work on the unit's thread; finish gets its result here, or nothing and why not
-    // (the unit is offline or too many requests wait for it).
+    // (the unit is offline, too many requests wait for it, or who asked has gone). Each
+    // person gets a fair share of the unit's queue.
     using Finish = std::function<void(const std::optional<std::any> &result, const QString &whyNot)>;
-    void RunOnUnit(const QString &unit, std::function<std::any(CommandLayer &)> work, Finish finish);
+    void RunOnUnit(const QString &unit, const Who &who, std::function<std::any(CommandLayer &)> work, Finish finish);
     // The same for a request: an offline or overloaded unit is answered 409.
     void OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
                 std::function<void(const Answer &, const std::any &)> done);
@@ -131,5 +148,8 @@ private:
     QHash<quint64, Finish> waiting;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit
     EventStream events;
+    LoginThrottle throttle;
+    PasswordCheck checks;
+    QTimer sessionCheck;
     quint64 lastAnswer = 0;
 };

@@ -105,7 +105,7 @@ struct Transfer
 void Api::GetSettings(Call &call, const QString &unit)
 {
     QList<AnySetting> wanted;
-    for (const QString &name : call.request.query().allQueryItemValues(QStringLiteral("name"), QUrl::FullyDecoded)) {
+    for (const QString &name : FormQuery(call.request).allQueryItemValues(QStringLiteral("name"), QUrl::FullyDecoded)) {
         const AnySetting setting = FindAnySetting(name);
         if (!setting)
             return call.answer->Error(400, QStringLiteral("no setting is named \"%1\"").arg(name));
@@ -166,8 +166,13 @@ void Api::ApplyChanges(const QString &unit, const QJsonObject &wanted, Role role
             return refuse(400, QStringLiteral("\"%1\" is no value of %2").arg(text, setting.Name()));
         changes.append({setting, *value});
     }
+    QStringList names;
+    for (const Change &change : changes)
+        names << change.setting.Name();
+    if (!Asked(who, unit, names, reply))
+        return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
-    RunOnUnit(unit, [changes, golden](CommandLayer &commands) {
+    RunOnUnit(unit, who, [changes, golden](CommandLayer &commands) {
         QList<ChangeResult> done;
         for (const Change &change : changes) {
             ChangeResult r;
@@ -233,6 +238,9 @@ void Api::Restore(Call &call, const QString &unit)
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const SettingsSnapshot settings = file.settings;
     const Who who = Person(call);
+    const Answer answer = call.answer;
+    if (!Asked(who, unit, {QStringLiteral("restore")}, [answer](int status, const QJsonObject &body) { answer->Json(status, body); }))
+        return;
     OnUnit(call, unit, [settings, stop](CommandLayer &commands) {
         const VerifiedUpload upload = UploadAndVerify(commands, settings, stop);
         Transfer t;
@@ -287,6 +295,9 @@ void Api::Repair(Call &call, const QString &unit)
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
     const Who who = Person(call);
+    const Answer answer = call.answer;
+    if (!Asked(who, unit, {QStringLiteral("repair")}, [answer](int status, const QJsonObject &body) { answer->Json(status, body); }))
+        return;
     OnUnit(call, unit, [stop, golden, drift](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;

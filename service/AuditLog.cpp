@@ -1,7 +1,12 @@
 #include "AuditLog.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -13,10 +18,15 @@ bool AuditLog::Open(const QString &logPath, QString *error)
 {
     path = logPath;
     file.setFileName(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // A device such as a pipe to a logger cannot be appended to; it is written to.
+    const bool regular = !QFileInfo::exists(path) || QFileInfo(path).isFile();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered | (regular ? QIODevice::Append : QIODevice::NotOpen))) {
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
+    // Who changed what is for the service and its administrators' group alone.
+    if (regular)
+        ::fchmod(file.handle(), S_IRUSR | S_IWUSR | S_IRGRP);
     return true;
 }
 
@@ -24,21 +34,27 @@ bool AuditLog::Append(QJsonObject entry)
 {
     entry.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-    return file.write(line) == line.size() && file.flush() && ::fdatasync(file.handle()) == 0;
+    errno = 0;
+    if (file.write(line) == line.size() && file.flush() && ::fdatasync(file.handle()) == 0)
+        return true;
+    fault = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+    std::fprintf(stderr, "quorind: cannot write the audit log %s: %s\n", qPrintable(path), qPrintable(fault));
+    return false;
 }
 
-QList<QJsonObject> AuditLog::Recent(int limit, const QString &unit, const QString &user) const
+std::optional<QList<QJsonObject>> AuditLog::Recent(int limit, const QString &unit, const QString &user) const
 {
     QFile reader(path);
-    if (!reader.open(QIODevice::ReadOnly))
-        return {};
+    if (!QFileInfo(path).isFile() || !reader.open(QIODevice::ReadOnly))
+        return std::nullopt;
     if (reader.size() > TailBytes)
         reader.seek(reader.size() - TailBytes);
-    const QList<QByteArray> lines = reader.readAll().split('\n');
+    const QList<QByteArray> lines = reader.read(TailBytes).split('\n');
     QList<QJsonObject> found;
     for (auto line = lines.crbegin(); line != lines.crend() && found.size() < limit; ++line) {
         const QJsonObject entry = QJsonDocument::fromJson(*line).object();
-        if (entry.isEmpty())
+        // A change asked for has its result on a later line.
+        if (entry.isEmpty() || entry[QStringLiteral("result")] == QLatin1String("asked"))
             continue;
         if ((unit.isEmpty() || entry[QStringLiteral("unit")].toString() == unit)
             && (user.isEmpty() || entry[QStringLiteral("user")].toString() == user))

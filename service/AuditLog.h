@@ -4,19 +4,26 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // Every change sent to a unit, one JSON object a line, appended and flushed before
-// the change is answered. Holds no password or token, ever.
+// the change is answered; what was asked is written before anything is sent, so that
+// no change reaches a unit unless the log takes it. Holds no password or token, ever.
 class AuditLog
 {
 public:
     bool Open(const QString &path, QString *error);
-    // Adds "time" (UTC, ISO 8601) to entry and writes it; false when it could not be written.
+    // Adds "time" (UTC, ISO 8601) to entry and writes it; false when it could not be
+    // written, which is said on standard error.
     bool Append(QJsonObject entry);
-    // The newest entries first, at most limit of them, those matching unit and user when given.
-    QList<QJsonObject> Recent(int limit, const QString &unit = {}, const QString &user = {}) const;
+    // The newest entries first, at most limit of them, those matching unit and user when
+    // given; read from the end of a regular file only, nullopt for any other.
+    std::optional<QList<QJsonObject>> Recent(int limit, const QString &unit = {}, const QString &user = {}) const;
+    // Why the last Append failed.
+    QString Fault() const { return fault; }
 
 private:
     QString path;
     QFile file;
+    QString fault;
 };

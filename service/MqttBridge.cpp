@@ -156,8 +156,7 @@ void MqttBridge::PublishUnit(const QString &unit, const UnitState &state, bool a
 
 QString MqttBridge::UniqueId(const QString &unit) const
 {
-    static const QRegularExpression unfit(QStringLiteral("[^A-Za-z0-9_-]+"));
-    return QString(config.prefix + QLatin1Char('_') + unit).replace(unfit, QStringLiteral("_"));
+    return MqttUniqueId(config.prefix, unit);
 }
 
 // One device per unit with its entities; the volumes' range is the unit's power-on maximum,
@@ -249,7 +248,7 @@ void MqttBridge::Message(const QString &topic, const QByteArray &payload)
     if (!document.isObject())
         return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")}});
     api.ApplyChanges(unit, document.object(), RoleNamed(config.role).value_or(Role::Viewer),
-                     {QStringLiteral("mqtt"), config.host}, reply);
+                     {QStringLiteral("mqtt"), config.host, nullptr}, reply);
 }
 
 void MqttBridge::Publish(const QString &topic, const QByteArray &payload, bool retain)

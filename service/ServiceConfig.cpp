@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <QUrl>
 
@@ -155,7 +156,30 @@ bool Reader::Unit(UnitConfig &unit, int line, const QString &key, const QString 
     return true;
 }
 
+// A unit name that a topic cannot carry, or two that give one discovery id, would
+// make a unit vanish from the broker or stand for another.
+QString MqttNameFault(const ServiceConfig &config, const QHash<QString, int> &sectionLines, int *line)
+{
+    QHash<QString, QString> byId;
+    for (const UnitConfig &unit : config.units) {
+        *line = sectionLines.value(unit.name);
+        if (unit.name.contains(QLatin1Char('+')) || unit.name.contains(QLatin1Char('#')))
+            return QStringLiteral("[%1]: an MQTT topic cannot hold + or #").arg(unit.name);
+        const QString id = MqttUniqueId(config.mqtt.prefix, unit.name);
+        if (byId.contains(id))
+            return QStringLiteral("[%1] and [%2] give one MQTT discovery id, %3").arg(byId[id], unit.name, id);
+        byId.insert(id, unit.name);
+    }
+    return {};
+}
+
 } // namespace
+
+QString MqttUniqueId(const QString &prefix, const QString &unit)
+{
+    static const QRegularExpression unfit(QStringLiteral("[^A-Za-z0-9_-]+"));
+    return QString(prefix + QLatin1Char('_') + unit).replace(unfit, QStringLiteral("_"));
+}
 
 std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *error)
 {
@@ -212,6 +236,9 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
         return fail(sectionLines.value(QStringLiteral("mqtt")), QStringLiteral("[mqtt] has no url="));
     if (config.mqtt.prefix.isEmpty())
         config.mqtt.prefix = QStringLiteral("quorin/") + QSysInfo::machineHostName();
+    int line = 0;
+    if (const QString fault = config.mqtt.enabled ? MqttNameFault(config, sectionLines, &line) : QString(); !fault.isEmpty())
+        return fail(line, fault);
     if (config.tlsCertificate.isEmpty() != config.tlsKey.isEmpty())
         return fail(sectionLines.value(QStringLiteral("service")), QStringLiteral("tls-certificate and tls-key go together"));
     return config;

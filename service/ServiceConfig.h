@@ -50,6 +50,9 @@ struct ServiceConfig
     MqttConfig mqtt;
 };
 
+// The id a unit's entities take in home automation discovery.
+QString MqttUniqueId(const QString &prefix, const QString &unit);
+
 // The file at path, or nothing with "FILE:LINE: reason" in *error. Relative file
 // names in it are taken from the file's own folder.
 std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *error);

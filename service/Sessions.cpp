@@ -3,12 +3,6 @@
 #include <QRandomGenerator>
 #include <algorithm>
 
-namespace {
-constexpr int FreeTries = 3;
-constexpr int MostDelayMs = 10000;
-constexpr int MostAddresses = 10000;
-}
-
 QString Sessions::RandomToken()
 {
     QByteArray bytes(32, '\0');
@@ -16,7 +10,7 @@ QString Sessions::RandomToken()
     return QString::fromLatin1(bytes.toHex());
 }
 
-QString Sessions::Open(const QString &user)
+QString Sessions::Open(const QString &user, const QByteArray &stamp)
 {
     DropExpired();
     if (sessions.size() >= MostSessions) {
@@ -27,22 +21,28 @@ QString Sessions::Open(const QString &user)
         sessions.erase(oldest);
     }
     const QString token = RandomToken();
-    sessions.insert(token, {user, QDateTime::currentDateTimeUtc(), RandomToken()});
+    sessions.insert(token, {user, stamp, QDateTime::currentDateTimeUtc(), RandomToken()});
     return token;
 }
 
-QString Sessions::Resolve(const QString &token)
+const Sessions::Session *Sessions::Resolve(const QString &token)
 {
     const auto found = sessions.find(token);
     if (found == sessions.end())
-        return {};
+        return nullptr;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (found->lastUsed.secsTo(now) > IdleSeconds) {
         sessions.erase(found);
-        return {};
+        return nullptr;
     }
     found->lastUsed = now;
-    return found->user;
+    return &*found;
+}
+
+bool Sessions::Alive(const QString &token) const
+{
+    const auto found = sessions.constFind(token);
+    return found != sessions.constEnd() && found->lastUsed.secsTo(QDateTime::currentDateTimeUtc()) <= IdleSeconds;
 }
 
 void Sessions::Close(const QString &token)
@@ -59,22 +59,4 @@ void Sessions::DropExpired()
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     sessions.removeIf([&](const auto &entry) { return entry.value().lastUsed.secsTo(now) > IdleSeconds; });
-}
-
-int Sessions::LoginDelayMs(const QHostAddress &address) const
-{
-    const int failed = failures.value(address.toString());
-    return failed <= FreeTries ? 0 : std::min(MostDelayMs, 500 << std::min(failed - FreeTries - 1, 5));
-}
-
-void Sessions::LoginFailed(const QHostAddress &address)
-{
-    if (failures.size() >= MostAddresses && !failures.contains(address.toString()))
-        failures.clear();
-    ++failures[address.toString()];
-}
-
-void Sessions::LoginSucceeded(const QHostAddress &address)
-{
-    failures.remove(address.toString());
 }

@@ -77,17 +77,41 @@ void UnitWorker::Start()
     Publish();
 }
 
-bool UnitWorker::Submit(Job job)
+bool UnitWorker::Submit(Job job, const QString &owner, std::shared_ptr<std::atomic<bool>> left)
 {
-    if (++pending > MostWaiting) {
-        --pending;
-        return false;
+    {
+        QMutexLocker lock(&counting);
+        if (pending >= MostWaiting || waitingBy.value(owner) >= MostWaitingPerOwner)
+            return false;
+        ++pending;
+        ++waitingBy[owner];
     }
-    QMetaObject::invokeMethod(this, [this, job = std::move(job)] {
-        queue.append(job);
+    QMetaObject::invokeMethod(this, [this, job = std::move(job), owner, left] {
+        queue.append({job, owner, left});
         RunNext();
     }, Qt::QueuedConnection);
     return true;
+}
+
+// The first job of the owner served longest ago, so that nobody's many jobs keep another out.
+UnitWorker::Queued UnitWorker::TakeNext()
+{
+    qsizetype next = 0;
+    for (qsizetype i = 1; i < queue.size(); ++i)
+        if (lastServed.value(queue[i].owner) < lastServed.value(queue[next].owner))
+            next = i;
+    lastServed[queue[next].owner] = ++turn;
+    if (lastServed.size() > 4 * MostWaiting)
+        lastServed.removeIf([this](const auto &entry) { return entry.value() + 4 * MostWaiting < turn; });
+    return queue.takeAt(next);
+}
+
+void UnitWorker::Done(const QString &owner)
+{
+    QMutexLocker lock(&counting);
+    --pending;
+    if (--waitingBy[owner] <= 0)
+        waitingBy.remove(owner);
 }
 
 void UnitWorker::RunNext()
@@ -96,14 +120,14 @@ void UnitWorker::RunNext()
     if (running || queue.isEmpty())
         return;
     running = true;
-    const Job job = queue.takeFirst();
-    const bool online = commands->IsConnected && !stopping;
+    const Queued next = TakeNext();
+    const bool online = commands->IsConnected && !stopping && !(next.left && *next.left);
     if (online) {
         current.link = UnitState::Link::Busy;
         Publish();
     }
-    job(online ? commands.get() : nullptr);
-    --pending;
+    next.job(online ? commands.get() : nullptr);
+    Done(next.owner);
     running = false;
     if (current.link == UnitState::Link::Busy) {
         current.link = commands->IsConnected ? UnitState::Link::Online : UnitState::Link::Offline;
@@ -154,10 +178,10 @@ void UnitWorker::Lost()
     current.since = QDateTime::currentDateTimeUtc();
     current.error = QStringLiteral("the unit stopped answering");
     Publish();
-    const QList<Job> failed = std::exchange(queue, {});
-    for (const Job &job : failed) {
-        job(nullptr);
-        --pending;
+    const QList<Queued> failed = std::exchange(queue, {});
+    for (const Queued &queued : failed) {
+        queued.job(nullptr);
+        Done(queued.owner);
     }
 }
 

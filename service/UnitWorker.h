@@ -8,7 +8,9 @@
 
 #include <QDateTime>
 #include <array>
+#include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QTimer>
 #include <atomic>
@@ -51,6 +53,7 @@ public:
     // A job gets the unit's command layer, or nullptr when the unit is offline.
     using Job = std::function<void(CommandLayer *commands)>;
     static constexpr int MostWaiting = 32;
+    static constexpr int MostWaitingPerOwner = 4;
 
     UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics);
     ~UnitWorker() override;
@@ -60,8 +63,10 @@ public:
     // The approved settings, read when the service started.
     const std::optional<SettingsSnapshot> &Golden() const { return golden; }
 
-    // From any thread; false when MostWaiting jobs wait already.
-    bool Submit(Job job);
+    // From any thread; false when MostWaiting jobs wait already, or MostWaitingPerOwner
+    // of owner's (the running one included). Owners take turns; a job whose left is set when its turn comes gets
+    // nullptr, as when offline.
+    bool Submit(Job job, const QString &owner = {}, std::shared_ptr<std::atomic<bool>> left = nullptr);
     // From any thread: no job starts any more, a transfer ends after its frame.
     void Stop() { stopping = true; }
     const std::atomic<bool> &Stopping() const { return stopping; }
@@ -97,7 +102,20 @@ private:
     std::unique_ptr<ConnectionManager> connection;
     QTimer driftTimer;
 
-    QList<Job> queue;
+    struct Queued
+    {
+        Job job;
+        QString owner;
+        std::shared_ptr<std::atomic<bool>> left;
+    };
+    Queued TakeNext();
+    void Done(const QString &owner);
+
+    QList<Queued> queue;
+    QHash<QString, quint64> lastServed;  // by owner: the turn they were last served in
+    quint64 turn = 0;
+    QMutex counting;                      // guards waitingBy, counted from any thread
+    QHash<QString, int> waitingBy;
     bool running = false;
     bool everConnected = false;
     std::atomic<int> pending{0};

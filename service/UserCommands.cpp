@@ -39,7 +39,7 @@ QString ReadPassword()
 
 } // namespace
 
-int RunUserCommand(const QString &accountsPath, const QStringList &args)
+int RunUserCommand(const QString &accountsPath, const QStringList &unitNames, const QStringList &args)
 {
     const QString usage = QStringLiteral("user add NAME --role admin|staff|viewer [--units A,B], user passwd NAME, user del NAME");
     if (args.size() < 2)
@@ -66,12 +66,18 @@ int RunUserCommand(const QString &accountsPath, const QStringList &args)
             if (args[i] == QLatin1String("--role"))
                 role = RoleNamed(args[i + 1]);
             else if (args[i] == QLatin1String("--units"))
-                units = args[i + 1].split(QLatin1Char(','), Qt::SkipEmptyParts);
+                units = args[i + 1].split(QLatin1Char(','));
             else
                 return Say(usage, 2);
         }
-        if (!role || args.size() % 2 != 0 || name.isEmpty() || name.contains(QLatin1Char(':')))
+        if (!role || args.size() % 2 != 0)
             return Say(usage, 2);
+        if (const QString fault = AccountNameFault(name); !fault.isEmpty())
+            return Say(fault, 2);
+        // Leaving --units out gives every unit; a list must name units of the configuration.
+        for (const QString &unit : std::as_const(units))
+            if (!unitNames.contains(unit))
+                return Say(QStringLiteral("no unit is named \"%1\" in the configuration").arg(unit), 2);
         const QString password = ReadPassword();
         if (password.size() < 8)
             return Say(QStringLiteral("a password has at least 8 characters"), 2);

@@ -119,7 +119,10 @@ int main(int argc, char *argv[])
     if (!args.isEmpty()) {
         if (args.takeFirst() != QLatin1String("user"))
             return Fail(QStringLiteral("unknown command; see quorind --help"), 2);
-        return RunUserCommand(config->accounts, args);
+        QStringList unitNames;
+        for (const UnitConfig &unit : config->units)
+            unitNames << unit.name;
+        return RunUserCommand(config->accounts, unitNames, args);
     }
 
     Accounts accounts;

@@ -42,7 +42,8 @@ function refusal(status, body) {
   if (status === 409) return '机器离线或忙碌，未执行';
   if (status === 400) return '数值无效，未执行';
   if (status === 413) return '文件太大';
-  if (status === 503) return '服务正在停止';
+  if (status === 429) return '尝试次数太多，请稍后再试';
+  if (status === 503) return body && body.error && body.error.includes('audit') ? '审计日志无法写入，未执行' : '服务繁忙或正在停止';
   return '出错了（' + status + '）' + (body && body.error ? '：' + body.error : '');
 }
 

@@ -170,7 +170,8 @@ class TestPage(unittest.TestCase):
         downloaded = os.path.join(self.dir.name, 'room1.txt')
         self.assertTrue(wait_for(lambda: os.path.exists(downloaded) and os.path.getsize(downloaded) > 0, 10))
         token = json.loads(urllib.request.urlopen(urllib.request.Request(
-            self.base + '/api/v1/login', data=b'{"user":"ada","password":"venue-secret"}')).read())['token']
+            self.base + '/api/v1/login', data=b'{"user":"ada","password":"venue-secret"}',
+            headers={'Content-Type': 'application/json'})).read())['token']
         expected = urllib.request.urlopen(urllib.request.Request(
             self.base + '/api/v1/units/room1/backup', headers={'Authorization': 'Bearer ' + token})).read()
         with open(downloaded, 'rb') as f:
