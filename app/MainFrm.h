@@ -225,6 +225,10 @@ private:
     // Warns and is false when no unit is connected.
     bool RequireConnection();
     void ReportRefusedRead(const ReadResult &read);
+    // ApplySettings in two parts, so that a read that stopped early commits only the
+    // limit cells it reached.
+    void ApplyAllButLimits(const SettingsSnapshot &settings);
+    void ApplyLimit(const SettingsSnapshot &settings, int cell);
     std::optional<SettingsSnapshot> ReadUnitSettings();
     void ShowComparison(const QList<SettingDifference> &differences, bool withUnit, const QString &agreement);
     void TakeCompared(const QList<SettingDifference> &taken);

@@ -40,8 +40,9 @@ void MainFrm::ReportRefusedRead(const ReadResult &read)
         state.prompt.Critical(QStringLiteral("从机器读数据时出错！"));
 }
 
-// The read fills a copy of the editor's settings, which the editor then takes as a whole:
-// a read that ended early has still changed what it read.
+// The read fills a copy of the editor's settings, which the editor then takes: a read
+// that ended early has still changed what it read. Committing a limit cell it never
+// reached would commit the red typing beside it and pull volumes down, so those stay.
 void MainFrm::ReadAllFromDevice()
 {
     if (!RequireConnection())
@@ -50,7 +51,10 @@ void MainFrm::ReadAllFromDevice()
     SettingsSnapshot settings = CurrentSettings();
     SetWindowEnabled(false);
     const ReadResult read = ::ReadAllFromDevice(Commands, settings);
-    ApplySettings(settings);
+    ApplyAllButLimits(settings);
+    for (const NamedSetting *setting : ReadOrder().first(read.taken))
+        if (setting->Group() == NamedSetting::Kind::Limit)
+            ApplyLimit(settings, LimitsPanel::CellOf(setting->Block(), setting->Address()));
     SetWindowEnabled(true);
     // A limit no box may hold shows in its box, uncommitted, beside the message.
     if (read.outcome == TransferOutcome::Refused && read.refused->Block() != ParamBlock::ChannelMode)
@@ -81,7 +85,24 @@ void MainFrm::SaveSettingsFile()
     ::SaveSettingsFile(state, this, CurrentSettings());
 }
 
+// Per channel as the unit's order has them: minimum, maximum, mode; the panel's
+// corrections apply (a minimum above the maximum shown is pulled down to it).
 void MainFrm::ApplySettings(const SettingsSnapshot &settings)
+{
+    ApplyAllButLimits(settings);
+    for (int i = 0; i < SettingsSnapshot::LimitCells; ++i)
+        ApplyLimit(settings, i);
+}
+
+void MainFrm::ApplyLimit(const SettingsSnapshot &settings, int cell)
+{
+    if (cell % 3 == SettingsSnapshot::ModeRow)
+        Limits->SetModeValue(cell, settings.vol[cell]);
+    else
+        Limits->CommitLimitValue(cell, settings.vol[cell]);
+}
+
+void MainFrm::ApplyAllButLimits(const SettingsSnapshot &settings)
 {
     using S = SettingsSnapshot;
     CopyValues(Model.MusicPresetTable, settings.music);
@@ -94,13 +115,6 @@ void MainFrm::ApplySettings(const SettingsSnapshot &settings)
     C_FlagBar1->SetValue(settings.exciter);
     C_OptionEx3[0]->SetValue(settings.mute);
     C_OptionEx3[1]->SetValue(settings.lock);
-    // Per channel as the unit's order has them: minimum, maximum, mode; the panel's
-    // corrections apply (a minimum above the maximum shown is pulled down to it).
-    for (int c = 0; c < S::Channels; ++c) {
-        Limits->CommitLimitValue(S::LimitIndex(c, S::MinimumRow), settings.vol[S::LimitIndex(c, S::MinimumRow)]);
-        Limits->CommitLimitValue(S::LimitIndex(c, S::MaximumRow), settings.vol[S::LimitIndex(c, S::MaximumRow)]);
-        Limits->SetModeValue(S::LimitIndex(c, S::ModeRow), settings.vol[S::LimitIndex(c, S::ModeRow)]);
-    }
 }
 
 SettingsSnapshot MainFrm::CurrentSettings()

@@ -33,17 +33,19 @@ ReadResult ReadAllFromDevice(CommandLayer &commands, SettingsSnapshot &settings,
     if (!commands.IsConnected)
         return {};
     TransferScope scope(commands, ReadAllFrameCount);
+    int taken = 0;
     for (const NamedSetting *setting : ReadOrder()) {
         if (StopAsked(stop))
-            return {TransferOutcome::Stopped};
+            return {TransferOutcome::Stopped, nullptr, 0, taken};
         if (!SendSetting(commands, GetOp, setting->Block(), setting->Selector(), setting->Address(), 0))
-            return {TransferOutcome::Lost};
+            return {TransferOutcome::Lost, nullptr, 0, taken};
         const quint8 answer = commands.ReplyBuffer[0];
         if (!setting->Takes(answer))
-            return {TransferOutcome::Refused, setting, answer};
+            return {TransferOutcome::Refused, setting, answer, taken};
         setting->SetValue(settings, answer);
+        ++taken;
     }
-    return {TransferOutcome::Complete};
+    return {TransferOutcome::Complete, nullptr, 0, taken};
 }
 
 TransferOutcome UploadAllToDevice(CommandLayer &commands, const SettingsSnapshot &settings,

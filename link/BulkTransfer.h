@@ -22,6 +22,8 @@ struct ReadResult
     // With Refused: the setting and the value the unit gave for it.
     const NamedSetting *refused = nullptr;
     quint8 refusedValue = 0;
+    // How many settings, from the start of ReadOrder, went into the snapshot.
+    int taken = 0;
 };
 
 // Every setting, one get each in ReadOrder, into settings. A read that ends early

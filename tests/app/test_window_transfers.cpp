@@ -5,6 +5,7 @@
 #include "C_OptionEx.h"
 #include "C_ProgressBar.h"
 #include "CompareWindow.h"
+#include "LimitsPanel.h"
 #include "SettingsFile.h"
 #include "SimulatorTerminal.h"
 
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,6 +32,7 @@ private slots:
     void undoAndRedoSendWhatTheyRestore();
     void undoSendsOnlyWhatAHandWould();
     void refusedLimitFromTheUnitStaysInRed();
+    void stoppedReadLeavesTheLimitsAlone();
 };
 
 namespace {
@@ -56,6 +59,18 @@ QList<int> TableValues(const MainFrm &w)
         for (const ParamSlot &s : row)
             values << s.value;
     return values;
+}
+
+// Each limit box's text, colour and spin, then the volume sliders.
+QStringList LimitsView(const MainFrm &w)
+{
+    QStringList view;
+    for (int i = 0; i < LimitsPanel::CellCount; ++i)
+        view << QStringLiteral("%1 %2 %3").arg(w.Limits->Text1[i]->text(), w.Limits->TextColour(i).name())
+                    .arg(w.Limits->SpinValue(i));
+    for (const C_ScrollBar *volume : w.C_ScrollBar4)
+        view << QString::number(volume->Value());
+    return view;
 }
 
 } // namespace
@@ -415,6 +430,41 @@ void TestWindowTransfers::refusedLimitFromTheUnitStaysInRed()
     compare->SendAll();
     QCOMPARE(sim.Received().mid(before), QByteArray::fromHex("cd0200000006"));
     QVERIFY(compare->Differences().isEmpty());
+}
+
+// A read lost in the microphone presets keeps what it read of the tables, and never
+// reached the limits: the red typing, the spins and the volume sliders stay.
+void TestWindowTransfers::stoppedReadLeavesTheLimitsAlone()
+{
+    SimulatorTerminal sim;
+    QVERIFY(sim.Open());
+    EditorFixture f(MainFrm_Big, {sim.Path()});
+    MainFrm &w = *f.window;
+    QTRY_VERIFY_WITH_TIMEOUT(w.Commands.IsConnected && w.isEnabled() && !w.Commands.ProgressOn, 5000);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    QVERIFY(w.Limits->CommitLimitValue(0, 30));
+    QTest::mouseClick(w.Limits->Text1[1], Qt::LeftButton);
+    w.Limits->Text1[1]->selectAll();
+    QTest::keyClicks(w.Limits->Text1[1], QStringLiteral("10"));
+    w.C_ScrollBar4[1]->SetValue(60);
+    w.Limits->VScroll1[4]->setValue(40);
+    const QStringList before = LimitsView(w);
+    QCOMPARE(before.mid(0, 2), (QStringList{QStringLiteral("30 #000000 30"), QStringLiteral("10 #ff0000 80")}));
+    QCOMPARE(before.mid(LimitsPanel::CellCount + 1, 1), QStringList{QStringLiteral("60")});
+
+    Preset(sim, ParamBlock::MusicParam, 0, 0, 15);
+    sim.Processor().OnFrame = [&sim](const CommandFrame &frame) {
+        if (frame[1] == GetOp && frame[2] == quint8(ParamBlock::MicParam) && frame[3] == 2)
+            sim.Processor().Silence();
+    };
+    QTest::mouseClick(w.C_Button1[0], Qt::LeftButton, {}, QPoint(30, 13));
+    QCOMPARE(f.prompt.Texts(QStringLiteral("warn")).size(), 1);
+    QVERIFY(!w.Commands.IsConnected && w.isEnabled());
+    QCOMPARE(w.Model.MusicPresetTable[0][0].value, quint8(15));
+    QCOMPARE(w.C_ScrollBar7[0]->Value(), 15);
+    QCOMPARE(LimitsView(w), before);
 }
 
 QTEST_MAIN(TestWindowTransfers)

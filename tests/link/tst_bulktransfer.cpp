@@ -134,6 +134,7 @@ void TestBulkTransfer::refusedValueStopsReadWithMessage()
     QCOMPARE(read.outcome, TransferOutcome::Refused);
     QCOMPARE(read.refused->Name(), QStringLiteral("KTV mode"));
     QCOMPARE(read.refusedValue, quint8(9));
+    QCOMPARE(read.taken, ReadAllFrameCount - 1);
     QCOMPARE(settings.vol[SettingsSnapshot::LimitIndex(2, 1)], 66);  // read before the refused value, kept
     QCOMPARE(settings.vol[SettingsSnapshot::LimitIndex(2, 2)], 0);
     QVERIFY(link.commands.IsConnected);
@@ -146,7 +147,9 @@ void TestBulkTransfer::silentProcessorStopsReadOnce()
     LinkFixture link(options);
     link.commands.IsConnected = true;
     SettingsSnapshot settings;
-    QCOMPARE(ReadAllFromDevice(link.commands, settings).outcome, TransferOutcome::Lost);
+    const ReadResult read = ReadAllFromDevice(link.commands, settings);
+    QCOMPARE(read.outcome, TransferOutcome::Lost);
+    QCOMPARE(read.taken, 120);
     QCOMPARE(Frames(link.sim.Received()).size(), 121);
     QCOMPARE(link.prompt.Texts(QStringLiteral("warn")), QStringList{LossReported});
     QVERIFY(!link.commands.IsConnected);
