@@ -83,6 +83,12 @@ bool Reader::Service(ServiceConfig &config, int line, const QString &key, const 
         config.driftMinutes = value.toInt(&ok);
         if (!ok || config.driftMinutes < 1 || config.driftMinutes > 24 * 60)
             return Fail(line, QStringLiteral("drift-minutes takes 1 to 1440"));
+    } else if (key == QLatin1String("head-seconds") || key == QLatin1String("idle-seconds")) {
+        bool ok = false;
+        const int seconds = value.toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 3600)
+            return Fail(line, QStringLiteral("%1 takes 1 to 3600").arg(key));
+        (key == QLatin1String("head-seconds") ? config.headSeconds : config.idleSeconds) = seconds;
     } else if (key == QLatin1String("staff")) {
         config.staff.clear();
         for (const QString &name : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {

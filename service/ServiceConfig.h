@@ -41,6 +41,10 @@ struct ServiceConfig
     QString accounts = QStringLiteral("/var/lib/quorind/accounts.json");
     QString audit = QStringLiteral("/var/log/quorind/audit.log");
     int driftMinutes = 30;
+    // A request's line and headers arrive within headSeconds; a connection with nothing
+    // under way is closed after idleSeconds.
+    int headSeconds = 10;
+    int idleSeconds = 30;
     // What staff may change; everything else is protected against drift.
     QStringList staff{QStringLiteral("MUS volume"), QStringLiteral("MIC volume"), QStringLiteral("KTV volume"),
                       QStringLiteral("key"),        QStringLiteral("mute"),       QStringLiteral("program")};

@@ -135,7 +135,10 @@ int main(int argc, char *argv[])
     Sessions sessions;
     UnitFleet fleet(*config, metrics);
     Api api(*config, accounts, sessions, audit, fleet, metrics);
-    auto *server = new BoundedServer(tls, &api);
+    BoundedServer::Bounds bounds;
+    bounds.headMs = config->headSeconds * 1000;
+    bounds.idleMs = config->idleSeconds * 1000;
+    auto *server = new BoundedServer(bounds, tls, &api);
     if (!server->listen(config->listenAddress, config->listenPort))
         return Fail(QStringLiteral("cannot listen on %1:%2: %3")
                         .arg(config->listenAddress.toString()).arg(config->listenPort).arg(server->errorString()),
