@@ -342,20 +342,21 @@ void Api::Audit(Call &call)
 void Api::UnitRoute(Call &call, const QString &unit, const QString &what)
 {
     using M = QHttpServerRequest::Method;
-    if (!core.Admit(Person(call), Action::ReadState, unit, Replier(call.answer)))
+    const Actor who = Person(call);
+    if (!core.Admit(who, Action::ReadState, unit, Replier(call.answer)))
         return;
     if (what == QLatin1String("settings") && call.Is(M::Get))
-        return GetSettings(call, unit);
+        return GetSettings(call, who, unit);
     if (what == QLatin1String("settings") && call.Is(M::Post))
-        return SetSettings(call, unit);
+        return SetSettings(call, who, unit);
     if (what == QLatin1String("backup") && call.Is(M::Get))
-        return Backup(call, unit);
+        return Backup(call, who, unit);
     if (what == QLatin1String("restore") && call.Is(M::Post))
-        return Restore(call, unit);
+        return Restore(call, who, unit);
     if (what == QLatin1String("verify") && call.Is(M::Get))
-        return Verify(call, unit);
+        return Verify(call, who, unit);
     if (what == QLatin1String("repair") && call.Is(M::Post))
-        return Repair(call, unit);
+        return Repair(call, who, unit);
     call.answer->Error(404, QStringLiteral("no such route"));
 }
 

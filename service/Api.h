@@ -94,12 +94,12 @@ private:
     QJsonObject UnitJson(const QString &name, const UnitState &state) const;
     void Audit(Call &call);
     void UnitRoute(Call &call, const QString &unit, const QString &what);
-    void GetSettings(Call &call, const QString &unit);
-    void SetSettings(Call &call, const QString &unit);
-    void Backup(Call &call, const QString &unit);
-    void Restore(Call &call, const QString &unit);
-    void Verify(Call &call, const QString &unit);
-    void Repair(Call &call, const QString &unit);
+    void GetSettings(Call &call, const Actor &who, const QString &unit);
+    void SetSettings(Call &call, const Actor &who, const QString &unit);
+    void Backup(Call &call, const Actor &who, const QString &unit);
+    void Restore(Call &call, const Actor &who, const QString &unit);
+    void Verify(Call &call, const Actor &who, const QString &unit);
+    void Repair(Call &call, const Actor &who, const QString &unit);
     const Account *Caller(Call &call);
 
     // The person who asked, as the core knows them.

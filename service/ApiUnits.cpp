@@ -80,7 +80,7 @@ struct Transfer
 
 } // namespace
 
-void Api::GetSettings(Call &call, const QString &unit)
+void Api::GetSettings(Call &call, const Actor &who, const QString &unit)
 {
     QList<AnySetting> wanted;
     for (const QString &name : FormQuery(call.request).allQueryItemValues(QStringLiteral("name"), QUrl::FullyDecoded)) {
@@ -93,7 +93,7 @@ void Api::GetSettings(Call &call, const QString &unit)
     }
     if (wanted.isEmpty() || wanted.size() > 256)
         return call.answer->Error(400, QStringLiteral("name 1 to 256 settings, as ?name=MIC%20volume"));
-    OnUnit(call.answer, Person(call), Action::ReadSettings, unit, [wanted](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::ReadSettings, unit, [wanted](CommandLayer &commands) {
         QList<std::pair<CommandOutcome, quint8>> read;
         for (const AnySetting &setting : wanted) {
             quint8 value = 0;
@@ -115,15 +115,15 @@ void Api::GetSettings(Call &call, const QString &unit)
     });
 }
 
-void Api::SetSettings(Call &call, const QString &unit)
+void Api::SetSettings(Call &call, const Actor &who, const QString &unit)
 {
-    core.Change(Person(call), unit, NamedValues(QJsonDocument::fromJson(call.request.body()).object()), Replier(call.answer));
+    core.Change(who, unit, NamedValues(QJsonDocument::fromJson(call.request.body()).object()), Replier(call.answer));
 }
 
-void Api::Backup(Call &call, const QString &unit)
+void Api::Backup(Call &call, const Actor &who, const QString &unit)
 {
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
-    OnUnit(call.answer, Person(call), Action::Backup, unit, [stop](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::Backup, unit, [stop](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
         return std::any(t);
@@ -136,9 +136,8 @@ void Api::Backup(Call &call, const QString &unit)
     });
 }
 
-void Api::Restore(Call &call, const QString &unit)
+void Api::Restore(Call &call, const Actor &who, const QString &unit)
 {
-    const Actor who = Person(call);
     if (!core.Admit(who, Action::Restore, unit, Replier(call.answer)))
         return;
     const SettingsFileRead file = ReadSettingsBytes(call.request.body());
@@ -169,9 +168,8 @@ void Api::Restore(Call &call, const QString &unit)
     });
 }
 
-void Api::Verify(Call &call, const QString &unit)
+void Api::Verify(Call &call, const Actor &who, const QString &unit)
 {
-    const Actor who = Person(call);
     if (!core.Admit(who, Action::Verify, unit, Replier(call.answer)))
         return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
@@ -193,9 +191,8 @@ void Api::Verify(Call &call, const QString &unit)
 }
 
 // The approved values of the drifted settings written back now, as enforce=true would.
-void Api::Repair(Call &call, const QString &unit)
+void Api::Repair(Call &call, const Actor &who, const QString &unit)
 {
-    const Actor who = Person(call);
     if (!core.Admit(who, Action::Repair, unit, Replier(call.answer)))
         return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();

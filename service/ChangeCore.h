@@ -36,6 +36,8 @@ public:
     using Finish = std::function<void(const std::optional<std::any> &result, const QString &whyNot)>;
 
     // Whether actor may do action on unit (none when unit is empty); reply gets why not.
+    // A way in asks first when the refusal must come before its input is read; Change
+    // and Act check again all the same.
     bool Admit(const Actor &actor, Action action, const QString &unit, const Reply &reply) const;
     // Sets settings of unit: every name, value and right is checked before anything is
     // sent; reply gets each one's result.
