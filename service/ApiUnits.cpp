@@ -160,8 +160,8 @@ void Api::Restore(Call &call, const Actor &who, const QString &unit)
                                                                     : QStringLiteral("differs");
         core.Recount(unit);
         core.Audited(who, unit, {{QStringLiteral("setting"), QStringLiteral("restore")},
-                            {QStringLiteral("result"), word},
-                            {QStringLiteral("differences"), int(t.differences.size())}});
+                                 {QStringLiteral("result"), word},
+                                 {QStringLiteral("differences"), int(t.differences.size())}});
         answer->Json(t.outcome == TransferOutcome::Complete ? 200 : 409,
                      {{QStringLiteral("result"), word},
                       {QStringLiteral("differences"), DifferencesJson(t.differences, "sent", "unit")}});
@@ -213,8 +213,8 @@ void Api::Repair(Call &call, const Actor &who, const QString &unit)
             return answer->Error(409, QStringLiteral("the repair did not complete: %1").arg(OutcomeWord(t.outcome)));
         for (const SettingDifference &d : t.differences)
             core.Audited(who, unit, {{QStringLiteral("setting"), d.setting->Name()},
-                                {QStringLiteral("old"), d.second},
-                                {QStringLiteral("new"), d.first},
+                                     {QStringLiteral("old"), d.second},
+                                     {QStringLiteral("new"), d.first},
                                      {QStringLiteral("result"), QStringLiteral("repaired")}});
         core.Recount(unit);
         answer->Json(200, {{QStringLiteral("repaired"), int(t.differences.size())}});
