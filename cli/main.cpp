@@ -2,6 +2,7 @@
 #include "RS232Port.h"
 #include "Outcomes.h"
 #include "Report.h"
+#include "NamedValue.h"
 #include "UnitCommands.h"
 #include "SettingsFile.h"
 #include "UnitSession.h"
@@ -255,22 +256,24 @@ int Run(const QString &command, QStringList args, const Options &options)
         // Every name and value is checked before anything is sent.
         QList<std::pair<AnySetting, quint8>> wanted;
         for (const QString &arg : std::as_const(args)) {
-            const qsizetype equals = arg.lastIndexOf(QLatin1Char('='));
-            if (set && equals < 0)
-                return Usage(QStringLiteral("\"%1\": NAME=VALUE expected").arg(arg));
-            const QString name = set ? arg.left(equals) : arg;
-            const AnySetting setting = FindAnySetting(name);
-            if (!setting)
-                return Usage(QStringLiteral("no setting is named \"%1\"").arg(name));
-            if (!set && !setting.Readable())
-                return Usage(QStringLiteral("%1 cannot be read back from the unit; it can only be set").arg(setting.Name()));
-            std::optional<quint8> value = quint8(0);
-            if (set)
-                value = setting.Parse(arg.mid(equals + 1));
-            if (!value)
-                return Usage(QStringLiteral("\"%1\" is no value of %2 (%3)").arg(arg.mid(equals + 1), setting.Name(),
-                                                                               ValueHint(setting)));
-            wanted.append({setting, *value});
+            if (set) {
+                const NamedValue read = ReadNamedValue(arg);
+                if (read.fault == NamedValue::Fault::NoEquals)
+                    return Usage(QStringLiteral("\"%1\": NAME=VALUE expected").arg(arg));
+                if (read.fault == NamedValue::Fault::NoSuchName)
+                    return Usage(QStringLiteral("no setting is named \"%1\"").arg(read.name));
+                if (read.fault == NamedValue::Fault::NoSuchValue)
+                    return Usage(QStringLiteral("\"%1\" is no value of %2 (%3)").arg(read.text, read.setting.Name(),
+                                                                                   ValueHint(read.setting)));
+                wanted.append({read.setting, read.value});
+            } else {
+                const AnySetting setting = FindAnySetting(arg);
+                if (!setting)
+                    return Usage(QStringLiteral("no setting is named \"%1\"").arg(arg));
+                if (!setting.Readable())
+                    return Usage(QStringLiteral("%1 cannot be read back from the unit; it can only be set").arg(setting.Name()));
+                wanted.append({setting, 0});
+            }
         }
         const auto list = units(entries);
         if (!list || list->isEmpty())

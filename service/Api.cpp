@@ -135,9 +135,9 @@ void PendingAnswer::Bytes(int status, const QByteArray &body, const QByteArray &
 }
 
 Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, AuditLog &audit, UnitFleet &units,
-         Metrics &metrics, QObject *parent)
+         Metrics &metrics, ChangeCore &core, QObject *parent)
     : QAbstractHttpServer(parent), config(config), accounts(accounts), sessions(sessions), audit(audit), units(units),
-      metrics(metrics)
+      metrics(metrics), core(core)
 {
     connect(&units, &UnitFleet::StateChanged, this, [this](const QString &name, const UnitState &state) {
         unitsAnswer.clear();
@@ -324,8 +324,8 @@ QJsonObject Api::UnitJson(const QString &name, const UnitState &state) const
 
 void Api::Audit(Call &call)
 {
-    if (call.account->role != Role::Admin)
-        return call.answer->Error(403, QStringLiteral("the audit log is for admins"));
+    if (!core.Admit(Person(call), Action::Audit, QString(), Replier(call.answer)))
+        return;
     const QUrlQuery query = FormQuery(call.request);
     const int limit = std::clamp(query.queryItemValue(QStringLiteral("limit")).toInt(), 1, 1000);
     const std::optional<QList<QJsonObject>> recent = audit.Recent(
@@ -339,98 +339,46 @@ void Api::Audit(Call &call)
     call.answer->Json(200, {{QStringLiteral("entries"), entries}});
 }
 
-bool Api::Reachable(Call &call, const QString &unit)
-{
-    if (!units.Worker(unit)) {
-        call.answer->Error(404, QStringLiteral("no unit is named \"%1\"").arg(unit));
-        return false;
-    }
-    if (!call.account->MaySee(unit)) {
-        call.answer->Error(403, QStringLiteral("%1 is not one of your units").arg(unit));
-        return false;
-    }
-    return true;
-}
-
 void Api::UnitRoute(Call &call, const QString &unit, const QString &what)
 {
     using M = QHttpServerRequest::Method;
-    if (!Reachable(call, unit))
+    const Actor who = Person(call);
+    if (!core.Admit(who, Action::ReadState, unit, Replier(call.answer)))
         return;
     if (what == QLatin1String("settings") && call.Is(M::Get))
-        return GetSettings(call, unit);
+        return GetSettings(call, who, unit);
     if (what == QLatin1String("settings") && call.Is(M::Post))
-        return SetSettings(call, unit);
+        return SetSettings(call, who, unit);
     if (what == QLatin1String("backup") && call.Is(M::Get))
-        return Backup(call, unit);
+        return Backup(call, who, unit);
     if (what == QLatin1String("restore") && call.Is(M::Post))
-        return Restore(call, unit);
+        return Restore(call, who, unit);
     if (what == QLatin1String("verify") && call.Is(M::Get))
-        return Verify(call, unit);
+        return Verify(call, who, unit);
     if (what == QLatin1String("repair") && call.Is(M::Post))
-        return Repair(call, unit);
+        return Repair(call, who, unit);
     call.answer->Error(404, QStringLiteral("no such route"));
 }
 
-Api::Who Api::Person(const Call &call)
+Actor Api::Person(const Call &call)
 {
     auto left = std::make_shared<std::atomic<bool>>(false);
     connect(call.socket, &QTcpSocket::disconnected, call.socket, [left] { *left = true; });
-    return {call.account->name, call.request.remoteAddress().toString(), left};
+    return {Actor::Kind::Person, call.account->name, call.request.remoteAddress().toString(), call.account->role,
+            call.account->units, left};
 }
 
-bool Api::Asked(const Who &who, const QString &unit, const QStringList &what, const Reply &reply)
+ChangeCore::Reply Api::Replier(const Answer &answer)
 {
-    const QJsonObject entry{{QStringLiteral("user"), who.user},
-                            {QStringLiteral("address"), who.address},
-                            {QStringLiteral("unit"), unit},
-                            {QStringLiteral("setting"), what.join(QStringLiteral(", "))},
-                            {QStringLiteral("result"), QStringLiteral("asked")}};
-    if (audit.Append(entry))
-        return true;
-    reply(503, {{QStringLiteral("error"), QStringLiteral("nothing was sent: the audit log cannot be written (%1)").arg(audit.Fault())}});
-    return false;
+    return [answer](int status, const QJsonObject &body) { answer->Json(status, body); };
 }
 
-void Api::Audited(const Who &who, const QString &unit, QJsonObject entry)
-{
-    entry.insert(QStringLiteral("user"), who.user);
-    entry.insert(QStringLiteral("address"), who.address);
-    entry.insert(QStringLiteral("unit"), unit);
-    audit.Append(entry);
-    emit Changed(unit, entry);
-}
-
-void Api::RunOnUnit(const QString &unit, const Who &who, std::function<std::any(CommandLayer &)> work, Finish finish)
-{
-    const UnitState state = units.State(unit);
-    if (state.link == UnitState::Link::Offline)
-        return finish(std::nullopt, QStringLiteral("%1 is offline: %2").arg(unit, state.error));
-    const quint64 id = ++lastAnswer;
-    waiting.insert(id, finish);
-    // The unit's thread sees only the id; whoever waits stays on this thread.
-    const bool queued = units.Worker(unit)->Submit([this, id, unit, work](CommandLayer *commands) {
-        const std::optional<std::any> result = commands ? std::optional<std::any>(work(*commands)) : std::nullopt;
-        QMetaObject::invokeMethod(this, [this, id, unit, result] {
-            const Finish finish = waiting.take(id);
-            if (!finish)
-                return;
-            metrics.Command(unit, result ? QStringLiteral("done") : QStringLiteral("offline"));
-            finish(result, QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error));
-        }, Qt::QueuedConnection);
-    }, who.user, who.left);
-    if (!queued) {
-        waiting.remove(id);
-        finish(std::nullopt, QStringLiteral("%1 is busy: too many requests wait for it").arg(unit));
-    }
-}
-
-void Api::OnUnit(Call &call, const QString &unit, std::function<std::any(CommandLayer &)> work,
+void Api::OnUnit(const Answer &answer, const Actor &actor, Action action, const QString &unit, ChangeCore::Work work,
                  std::function<void(const Answer &, const std::any &)> done)
 {
-    RunOnUnit(unit, Person(call), std::move(work), [answer = call.answer, done](const std::optional<std::any> &result, const QString &whyNot) {
+    core.Act(actor, action, unit, std::move(work), [answer, done](const std::optional<std::any> &result, const QString &whyNot) {
         if (!result)
             return answer->Error(409, whyNot);
         done(answer, *result);
-    });
+    }, Replier(answer));
 }

@@ -51,14 +51,6 @@ QString OutcomeWord(TransferOutcome outcome)
     return QStringLiteral("refused-value");
 }
 
-QString CommandWord(CommandOutcome outcome)
-{
-    return outcome == CommandOutcome::Done         ? QStringLiteral("ok")
-        : outcome == CommandOutcome::NotConfirmed ? QStringLiteral("not-confirmed")
-        : outcome == CommandOutcome::NotReadable  ? QStringLiteral("not-readable")
-                                                  : QStringLiteral("lost");
-}
-
 // A settings file's bytes as the tool's backup writes them, and back.
 QByteArray SettingsFileBytes(const SettingsSnapshot &settings)
 {
@@ -79,20 +71,6 @@ SettingsFileRead ReadSettingsBytes(const QByteArray &bytes)
     return ReadSettingsFile(path);
 }
 
-struct Change
-{
-    AnySetting setting;
-    quint8 value = 0;
-};
-
-struct ChangeResult
-{
-    AnySetting setting;
-    CommandOutcome outcome = CommandOutcome::Lost;
-    quint8 applied = 0;
-    std::optional<quint8> old;
-};
-
 struct Transfer
 {
     TransferOutcome outcome = TransferOutcome::NotConnected;
@@ -102,7 +80,7 @@ struct Transfer
 
 } // namespace
 
-void Api::GetSettings(Call &call, const QString &unit)
+void Api::GetSettings(Call &call, const Actor &who, const QString &unit)
 {
     QList<AnySetting> wanted;
     for (const QString &name : FormQuery(call.request).allQueryItemValues(QStringLiteral("name"), QUrl::FullyDecoded)) {
@@ -115,7 +93,7 @@ void Api::GetSettings(Call &call, const QString &unit)
     }
     if (wanted.isEmpty() || wanted.size() > 256)
         return call.answer->Error(400, QStringLiteral("name 1 to 256 settings, as ?name=MIC%20volume"));
-    OnUnit(call, unit, [wanted](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::ReadSettings, unit, [wanted](CommandLayer &commands) {
         QList<std::pair<CommandOutcome, quint8>> read;
         for (const AnySetting &setting : wanted) {
             quint8 value = 0;
@@ -137,83 +115,15 @@ void Api::GetSettings(Call &call, const QString &unit)
     });
 }
 
-void Api::SetSettings(Call &call, const QString &unit)
+void Api::SetSettings(Call &call, const Actor &who, const QString &unit)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(call.request.body());
-    const Answer answer = call.answer;
-    ApplyChanges(unit, document.object(), call.account->role, Person(call),
-                 [answer](int status, const QJsonObject &body) { answer->Json(status, body); });
+    core.Change(who, unit, NamedValues(QJsonDocument::fromJson(call.request.body()).object()), Replier(call.answer));
 }
 
-void Api::ApplyChanges(const QString &unit, const QJsonObject &wanted, Role role, const Who &who, Reply reply)
+void Api::Backup(Call &call, const Actor &who, const QString &unit)
 {
-    const auto refuse = [&reply](int status, const QString &text) { reply(status, {{QStringLiteral("error"), text}}); };
-    if (role == Role::Viewer)
-        return refuse(403, QStringLiteral("a viewer changes nothing"));
-    if (wanted.isEmpty())
-        return refuse(400, QStringLiteral("a JSON object of settings and values expected"));
-    QList<Change> changes;
-    for (auto it = wanted.begin(); it != wanted.end(); ++it) {
-        const AnySetting setting = FindAnySetting(it.key());
-        if (!setting)
-            return refuse(400, QStringLiteral("no setting is named \"%1\"").arg(it.key()));
-        if (role != Role::Admin && !config.staff.contains(setting.Name()))
-            return refuse(403, QStringLiteral("%1 is not for staff to change").arg(setting.Name()));
-        const QString text = it.value().isDouble() ? QString::number(it.value().toDouble()) : it.value().toString();
-        const std::optional<quint8> value = it.value().isDouble() || it.value().isString() ? setting.Parse(text)
-                                                                                           : std::nullopt;
-        if (!value)
-            return refuse(400, QStringLiteral("\"%1\" is no value of %2").arg(text, setting.Name()));
-        changes.append({setting, *value});
-    }
-    QStringList names;
-    for (const Change &change : changes)
-        names << change.setting.Name();
-    if (!Asked(who, unit, names, reply))
-        return;
-    const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
-    RunOnUnit(unit, who, [changes, golden](CommandLayer &commands) {
-        QList<ChangeResult> done;
-        for (const Change &change : changes) {
-            ChangeResult r;
-            r.setting = change.setting;
-            quint8 old = 0;
-            if (change.setting.Readable() && GetSetting(commands, change.setting, old) == CommandOutcome::Done)
-                r.old = old;
-            const SetResult set = SetSetting(commands, change.setting, change.value, golden ? &*golden : nullptr);
-            r.outcome = set.outcome;
-            r.applied = set.applied;
-            done.append(r);
-            if (set.outcome == CommandOutcome::Lost)
-                break;
-        }
-        return std::any(done);
-    }, [this, who, unit, reply](const std::optional<std::any> &result, const QString &whyNot) {
-        if (!result)
-            return reply(409, {{QStringLiteral("error"), whyNot}});
-        QJsonArray results;
-        for (const ChangeResult &r : std::any_cast<QList<ChangeResult>>(*result)) {
-            if (r.outcome == CommandOutcome::Done)
-                units.Worker(unit)->Noted(r.setting.Name(), r.applied);
-            QJsonObject entry{{QStringLiteral("setting"), r.setting.Name()},
-                              {QStringLiteral("new"), r.applied},
-                              {QStringLiteral("shown"), r.setting.Shown(r.applied)},
-                              {QStringLiteral("result"), CommandWord(r.outcome)}};
-            if (r.old)
-                entry.insert(QStringLiteral("old"), *r.old);
-            Audited(who, unit, entry);
-            results.append(entry);
-        }
-        reply(200, {{QStringLiteral("results"), results}});
-    });
-}
-
-void Api::Backup(Call &call, const QString &unit)
-{
-    if (call.account->role == Role::Staff)
-        return call.answer->Error(403, QStringLiteral("backups are for admins and viewers"));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
-    OnUnit(call, unit, [stop](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::Backup, unit, [stop](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
         return std::any(t);
@@ -226,10 +136,10 @@ void Api::Backup(Call &call, const QString &unit)
     });
 }
 
-void Api::Restore(Call &call, const QString &unit)
+void Api::Restore(Call &call, const Actor &who, const QString &unit)
 {
-    if (call.account->role != Role::Admin)
-        return call.answer->Error(403, QStringLiteral("a restore is for admins"));
+    if (!core.Admit(who, Action::Restore, unit, Replier(call.answer)))
+        return;
     const SettingsFileRead file = ReadSettingsBytes(call.request.body());
     if (file.outcome != SettingsFileRead::Outcome::Read)
         return call.answer->Error(400, file.outcome == SettingsFileRead::Outcome::WrongModel
@@ -237,11 +147,7 @@ void Api::Restore(Call &call, const QString &unit)
                                            : QStringLiteral("not a settings file, or a value is out of range"));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const SettingsSnapshot settings = file.settings;
-    const Who who = Person(call);
-    const Answer answer = call.answer;
-    if (!Asked(who, unit, {QStringLiteral("restore")}, [answer](int status, const QJsonObject &body) { answer->Json(status, body); }))
-        return;
-    OnUnit(call, unit, [settings, stop](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::Restore, unit, [settings, stop](CommandLayer &commands) {
         const VerifiedUpload upload = UploadAndVerify(commands, settings, stop);
         Transfer t;
         t.outcome = upload.upload == TransferOutcome::Complete ? upload.read.outcome : upload.upload;
@@ -252,26 +158,26 @@ void Api::Restore(Call &call, const QString &unit)
         const QString word = t.outcome != TransferOutcome::Complete ? OutcomeWord(t.outcome)
             : t.differences.isEmpty()                               ? QStringLiteral("ok")
                                                                     : QStringLiteral("differs");
-        units.Worker(unit)->Noted(QString(), 0);
-        Audited(who, unit, {{QStringLiteral("setting"), QStringLiteral("restore")},
-                            {QStringLiteral("result"), word},
-                            {QStringLiteral("differences"), int(t.differences.size())}});
+        core.Recount(unit);
+        core.Audited(who, unit, {{QStringLiteral("setting"), QStringLiteral("restore")},
+                                 {QStringLiteral("result"), word},
+                                 {QStringLiteral("differences"), int(t.differences.size())}});
         answer->Json(t.outcome == TransferOutcome::Complete ? 200 : 409,
                      {{QStringLiteral("result"), word},
                       {QStringLiteral("differences"), DifferencesJson(t.differences, "sent", "unit")}});
     });
 }
 
-void Api::Verify(Call &call, const QString &unit)
+void Api::Verify(Call &call, const Actor &who, const QString &unit)
 {
-    if (call.account->role == Role::Staff)
-        return call.answer->Error(403, QStringLiteral("verifying is for admins and viewers"));
+    if (!core.Admit(who, Action::Verify, unit, Replier(call.answer)))
+        return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
     if (!golden)
         return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
-    OnUnit(call, unit, [stop, golden, drift](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::Verify, unit, [stop, golden, drift](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
         t.differences = drift.Differences(*golden, t.held);
@@ -285,20 +191,16 @@ void Api::Verify(Call &call, const QString &unit)
 }
 
 // The approved values of the drifted settings written back now, as enforce=true would.
-void Api::Repair(Call &call, const QString &unit)
+void Api::Repair(Call &call, const Actor &who, const QString &unit)
 {
-    if (call.account->role != Role::Admin)
-        return call.answer->Error(403, QStringLiteral("repairing is for admins"));
+    if (!core.Admit(who, Action::Repair, unit, Replier(call.answer)))
+        return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
     if (!golden)
         return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
-    const Who who = Person(call);
-    const Answer answer = call.answer;
-    if (!Asked(who, unit, {QStringLiteral("repair")}, [answer](int status, const QJsonObject &body) { answer->Json(status, body); }))
-        return;
-    OnUnit(call, unit, [stop, golden, drift](CommandLayer &commands) {
+    OnUnit(call.answer, who, Action::Repair, unit, [stop, golden, drift](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
         t.differences = drift.Differences(*golden, t.held);
@@ -310,11 +212,11 @@ void Api::Repair(Call &call, const QString &unit)
         if (t.outcome != TransferOutcome::Complete)
             return answer->Error(409, QStringLiteral("the repair did not complete: %1").arg(OutcomeWord(t.outcome)));
         for (const SettingDifference &d : t.differences)
-            Audited(who, unit, {{QStringLiteral("setting"), d.setting->Name()},
-                                {QStringLiteral("old"), d.second},
-                                {QStringLiteral("new"), d.first},
-                                {QStringLiteral("result"), QStringLiteral("repaired")}});
-        units.Worker(unit)->Noted(QString(), 0);
+            core.Audited(who, unit, {{QStringLiteral("setting"), d.setting->Name()},
+                                     {QStringLiteral("old"), d.second},
+                                     {QStringLiteral("new"), d.first},
+                                     {QStringLiteral("result"), QStringLiteral("repaired")}});
+        core.Recount(unit);
         answer->Json(200, {{QStringLiteral("repaired"), int(t.differences.size())}});
     });
 }

@@ -1,6 +1,6 @@
 #include "MqttBridge.h"
 
-#include "Api.h"
+#include "ChangeCore.h"
 #include "LiveSettings.h"
 #include "UnitFleet.h"
 
@@ -49,11 +49,11 @@ QJsonArray Options(const LiveSetting &setting)
 
 } // namespace
 
-MqttBridge::MqttBridge(const MqttConfig &config, UnitFleet &units, Api &api, QObject *parent)
-    : QObject(parent), config(config), units(units), api(api)
+MqttBridge::MqttBridge(const MqttConfig &config, UnitFleet &units, ChangeCore &core, QObject *parent)
+    : QObject(parent), config(config), units(units), core(core)
 {
     connect(&units, &UnitFleet::StateChanged, this, &MqttBridge::UnitChanged);
-    connect(&api, &Api::Changed, this, [this](const QString &unit, const QJsonObject &entry) {
+    connect(&core, &ChangeCore::Changed, this, [this](const QString &unit, const QJsonObject &entry) {
         Publish(this->config.prefix + QLatin1Char('/') + unit + QStringLiteral("/audit"), Json(entry), false);
     });
 }
@@ -241,14 +241,14 @@ void MqttBridge::Message(const QString &topic, const QByteArray &payload)
         body.insert(QStringLiteral("status"), status);
         Publish(result, Json(body), false);
     };
-    if (!units.Worker(unit))
-        return reply(404, {{QStringLiteral("error"), QStringLiteral("no unit is named \"%1\"").arg(unit)}});
-    QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &parse);
+    const Actor bridge{Actor::Kind::Bridge, QStringLiteral("mqtt"), config.host,
+                       RoleNamed(config.role).value_or(Role::Viewer), {}, nullptr};
+    if (!core.Admit(bridge, Action::ReadState, unit, reply))
+        return;
+    const QJsonDocument document = QJsonDocument::fromJson(payload);
     if (!document.isObject())
         return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")}});
-    api.ApplyChanges(unit, document.object(), RoleNamed(config.role).value_or(Role::Viewer),
-                     {QStringLiteral("mqtt"), config.host, nullptr}, reply);
+    core.Change(bridge, unit, NamedValues(document.object()), reply);
 }
 
 void MqttBridge::Publish(const QString &topic, const QByteArray &payload, bool retain)

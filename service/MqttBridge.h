@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QString>
 
-class Api;
+class ChangeCore;
 class UnitFleet;
 struct mosquitto;
 
@@ -22,7 +22,7 @@ class MqttBridge : public QObject
     Q_OBJECT
 
 public:
-    MqttBridge(const MqttConfig &config, UnitFleet &units, Api &api, QObject *parent = nullptr);
+    MqttBridge(const MqttConfig &config, UnitFleet &units, ChangeCore &core, QObject *parent = nullptr);
     ~MqttBridge() override;
 
     // Connects, and keeps reconnecting with a growing pause while the broker is away.
@@ -39,7 +39,7 @@ private:
 
     MqttConfig config;
     UnitFleet &units;
-    Api &api;
+    ChangeCore &core;
     mosquitto *client = nullptr;
     bool connected = false;
     QHash<QString, QByteArray> lastState;         // what each unit's state topic holds

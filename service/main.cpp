@@ -134,7 +134,8 @@ int main(int argc, char *argv[])
     Metrics metrics;
     Sessions sessions;
     UnitFleet fleet(*config, metrics);
-    Api api(*config, accounts, sessions, audit, fleet, metrics);
+    ChangeCore core(*config, audit, fleet, metrics);
+    Api api(*config, accounts, sessions, audit, fleet, metrics, core);
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
     bounds.idleMs = config->idleSeconds * 1000;
@@ -158,7 +159,7 @@ int main(int argc, char *argv[])
                          });
     std::unique_ptr<MqttBridge> bridge;
     if (config->mqtt.enabled) {
-        bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, api);
+        bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, core);
         if (!bridge->Start(&error))
             return Fail(error, 2);
     }
