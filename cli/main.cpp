@@ -1,3 +1,4 @@
+#include "PortClaim.h"
 #include "PortEntry.h"
 #include "RS232Port.h"
 #include "Outcomes.h"
@@ -342,7 +343,8 @@ int main(int argc, char *argv[])
     const Options options{parser.isSet(json), !parser.isSet(noVerify), parser.value(unitsFile), parser.value(outDir)};
     const int status = Run(command, args, options);
     if (InterruptedTwice()) {
-        // Units still waiting for a reply are left behind rather than awaited.
+        // Units still waiting for a reply are left behind rather than awaited, their ports let go.
+        PortClaim::LetGoOfAll();
         std::fflush(stdout);
         std::fflush(stderr);
         _exit(status);
