@@ -226,6 +226,9 @@ void Api::Restore(Call &call, const QString &unit)
     if (call.account->role != Role::Admin)
         return call.answer->Error(403, QStringLiteral("a restore is for admins"));
     const SettingsFileRead file = ReadSettingsBytes(call.request.body());
+    if (file.outcome == SettingsFileRead::Outcome::Incomplete)
+        return call.answer->Error(400, QStringLiteral("not a whole settings file: it lacks %1; nothing was sent")
+                                           .arg(QString::fromLatin1(file.missingKey)));
     if (file.outcome != SettingsFileRead::Outcome::Read)
         return call.answer->Error(400, file.outcome == SettingsFileRead::Outcome::WrongModel
                                            ? QStringLiteral("not a settings file of the QSV-416MZ")
