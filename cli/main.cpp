@@ -43,7 +43,7 @@ const char *Description =
     "tcp://HOST:PORT or rfc2217://HOST:PORT. --units FILE stands for the units: one per line, \"NAME UNIT\" "
     "or \"UNIT\". Several units run at once, each on its own line.\n\nCommands:\n%1\n"
     "Exit status: 0 all well, 1 differences found, 2 bad usage, 3 a unit did not answer or was lost "
-    "(or Ctrl+C stopped it), 4 a file could not be read or written.";
+    "(or Ctrl+C stopped it), 4 a file could not be read or written, or is no whole settings file (nothing sent).";
 
 const Command *FindCommand(const QString &name)
 {
