@@ -22,7 +22,11 @@ QString SettingsFileMessage(const SettingsFileRead &read, const QString &path)
     case SettingsFileRead::Outcome::Read:
         return {};
     case SettingsFileRead::Outcome::Unreadable:
+    case SettingsFileRead::Outcome::NotAFile:
         return QStringLiteral("无法读取配置文件：%1").arg(FileNameForUser(path));
+    case SettingsFileRead::Outcome::Incomplete:
+        return QStringLiteral("配置文件不完整：%1\n缺少 %2，未导入任何设置。")
+            .arg(FileNameForUser(path), QString::fromLatin1(read.missingKey));
     case SettingsFileRead::Outcome::WrongModel:
         return QStringLiteral("您导入的文件不是") + QLatin1String(SettingsFileModel) + QStringLiteral("的配置文件。");
     case SettingsFileRead::Outcome::BadValue:

@@ -17,6 +17,15 @@ bool Failed(UnitResult &result, const char *code, const QString &message, bool s
     return false;
 }
 
+// " (process 123, NAME)" for a port's known holder, else nothing.
+QString Holder(const OpenResult &opened)
+{
+    if (opened.holder <= 0)
+        return {};
+    return opened.holderName.isEmpty() ? QStringLiteral(" (process %1)").arg(opened.holder)
+                                       : QStringLiteral(" (process %1, %2)").arg(opened.holder).arg(opened.holderName);
+}
+
 } // namespace
 
 bool Took(UnitResult &result, const OpenResult &opened)
@@ -34,10 +43,7 @@ bool Took(UnitResult &result, const OpenResult &opened)
                                      "$USER, then log in again")
                           .arg(PortClaim::DeviceGroup(result.unit.entry)));
     case OpenOutcome::Busy:
-        return Failed(result, "busy",
-                      opened.holder > 0
-                          ? QStringLiteral("cannot open the port: in use by another program (process %1)").arg(opened.holder)
-                          : QStringLiteral("cannot open the port: in use by another program"));
+        return Failed(result, "busy", QStringLiteral("cannot open the port: in use by another program") + Holder(opened));
     case OpenOutcome::Unreachable:
         return Failed(result, "unreachable", QStringLiteral("cannot reach the device server"));
     case OpenOutcome::LineSettingsRefused: {

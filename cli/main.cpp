@@ -1,3 +1,4 @@
+#include "PortClaim.h"
 #include "PortEntry.h"
 #include "RS232Port.h"
 #include "Outcomes.h"
@@ -43,7 +44,7 @@ const char *Description =
     "tcp://HOST:PORT or rfc2217://HOST:PORT. --units FILE stands for the units: one per line, \"NAME UNIT\" "
     "or \"UNIT\". Several units run at once, each on its own line.\n\nCommands:\n%1\n"
     "Exit status: 0 all well, 1 differences found, 2 bad usage, 3 a unit did not answer or was lost "
-    "(or Ctrl+C stopped it), 4 a file could not be read or written.";
+    "(or Ctrl+C stopped it), 4 a file could not be read or written, or is no whole settings file (nothing sent).";
 
 const Command *FindCommand(const QString &name)
 {
@@ -88,17 +89,49 @@ struct Options
     QString outDir;
 };
 
-// The settings file at path, or nothing with the reason told.
-std::optional<SettingsSnapshot> LoadFile(const QString &path)
+// Why a settings file is refused: a stable code for --json and the words.
+std::pair<const char *, QString> FileFault(const SettingsFileRead &read)
+{
+    switch (read.outcome) {
+    case SettingsFileRead::Outcome::Read:
+    case SettingsFileRead::Outcome::Unreadable:
+        break;
+    case SettingsFileRead::Outcome::NotAFile:
+        return {"not-a-file", QStringLiteral("is not a regular file (a device, a pipe or a folder); give a settings file")};
+    case SettingsFileRead::Outcome::WrongModel:
+        return {"wrong-model-file", QStringLiteral("is not a settings file of the QSV-416MZ")};
+    case SettingsFileRead::Outcome::Incomplete:
+        return {"incomplete-file", QStringLiteral("is not a whole settings file: it lacks %1 (a file must hold all 212 "
+                                                  "settings); nothing was sent")
+                                       .arg(QString::fromLatin1(read.missingKey))};
+    case SettingsFileRead::Outcome::BadValue:
+        return {"bad-value-file", QStringLiteral("holds a value that is not a number or is out of range")};
+    }
+    return {"unreadable-file", QStringLiteral("cannot be read")};
+}
+
+// The settings file at path, or nothing with the reason told on standard error (and, with
+// --json, as a report whose units all failed for it).
+std::optional<SettingsSnapshot> LoadFile(const QString &path, const QString &command, const QList<Unit> &units, bool json)
 {
     const SettingsFileRead read = ReadSettingsFile(path);
     if (read.outcome == SettingsFileRead::Outcome::Read)
         return read.settings;
-    const char *why = read.outcome == SettingsFileRead::Outcome::Unreadable ? "cannot be read"
-        : read.outcome == SettingsFileRead::Outcome::WrongModel
-        ? "is not a settings file of the QSV-416MZ"
-        : "holds a value that is not a number or is out of range";
-    WriteErrorLine(QStringLiteral("quorinctl: %1: %2").arg(path, QLatin1String(why)));
+    const auto [code, why] = FileFault(read);
+    WriteErrorLine(QStringLiteral("quorinctl: %1: %2").arg(path, why));
+    if (json) {
+        QList<UnitResult> results;
+        for (const Unit &unit : units) {
+            UnitResult r(unit);
+            r.status = FileFailed;
+            r.result = QStringLiteral("failed");
+            r.code = QLatin1String(code);
+            r.message = QStringLiteral("%1 %2").arg(path, why);
+            r.file = path;
+            results.append(r);
+        }
+        PrintReport(command, results, true, QStringLiteral("file"), QStringLiteral("unit"));
+    }
     return std::nullopt;
 }
 
@@ -186,7 +219,7 @@ int Run(const QString &command, QStringList args, const Options &options)
         const auto list = units(args);
         if (!list || list->isEmpty())
             return Usage(list ? QStringLiteral("no unit given") : error);
-        const std::optional<SettingsSnapshot> settings = LoadFile(path);
+        const std::optional<SettingsSnapshot> settings = LoadFile(path, command, *list, options.json);
         if (!settings)
             return FileFailed;
         const bool upload = command == QLatin1String("restore");
@@ -217,7 +250,7 @@ int Run(const QString &command, QStringList args, const Options &options)
         QList<int> unitSides;
         for (int i = 0; i < 2; ++i) {
             if (QFileInfo(args[i]).isFile()) {
-                const std::optional<SettingsSnapshot> file = LoadFile(args[i]);
+                const std::optional<SettingsSnapshot> file = LoadFile(args[i], command, {}, options.json);
                 if (!file)
                     return FileFailed;
                 sides[i] = *file;
@@ -345,7 +378,8 @@ int main(int argc, char *argv[])
     const Options options{parser.isSet(json), !parser.isSet(noVerify), parser.value(unitsFile), parser.value(outDir)};
     const int status = Run(command, args, options);
     if (InterruptedTwice()) {
-        // Units still waiting for a reply are left behind rather than awaited.
+        // Units still waiting for a reply are left behind rather than awaited, their ports let go.
+        PortClaim::LetGoOfAll();
         std::fflush(stdout);
         std::fflush(stderr);
         _exit(status);

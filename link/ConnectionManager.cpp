@@ -75,7 +75,10 @@ void ConnectionManager::ConnectDevice()
         const OpenResult opened = OpenAndIdentify(state, commands, QString::number(n));
         if (!*living)
             return;
-        lastAttempt = opened;
+        // Port numbers past the end of the list are missing: they must not hide why a listed port failed.
+        if (n == 1 || lastAttempt.outcome == OpenOutcome::Missing || opened.outcome == OpenOutcome::Identified
+            || opened.outcome == OpenOutcome::WrongModel)
+            lastAttempt = opened;
         if (opened.outcome == OpenOutcome::Identified) {
             commands.IsConnected = true;
             SetStatus(LinkStatus::Connected);

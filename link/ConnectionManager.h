@@ -36,7 +36,8 @@ public:
     // Sends the editor's selections after a successful identification; the editor fills it.
     // A service leaves the unit as it is and only learns that it is connected.
     std::function<void()> SendEditorState;
-    // How the last try on a port ended, for a front end that says why it is not connected.
+    // How the last search ended on its most telling port (one that exists, when any does),
+    // for a front end that says why it is not connected.
     OpenResult LastAttempt() const { return lastAttempt; }
 
 private:

@@ -1,6 +1,7 @@
 #include "Identify.h"
 
 #include "CommandLayer.h"
+#include "PortClaim.h"
 #include "ProgramState.h"
 
 namespace {
@@ -39,6 +40,7 @@ OpenResult OpenAndIdentify(ProgramState &state, CommandLayer &commands, const QS
     if (!ready) {
         result.outcome = FromFault(port.LastFault());
         result.holder = port.LastHolder();
+        result.holderName = PortClaim::ProgramName(result.holder);
         result.serverAnswer = port.LastRefusal();
         return result;
     }

@@ -22,6 +22,7 @@ struct OpenResult
     OpenOutcome outcome = OpenOutcome::Missing;
     int model = -1;        // the code that answered, when one did
     qint64 holder = 0;     // with Busy: the holding program's process, when known
+    QString holderName;    // and that process's name, when it can be read
     QString serverAnswer;  // with LineSettingsRefused: what the server answered
 };
 

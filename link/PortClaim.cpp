@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -58,27 +60,73 @@ bool ProcessAlive(qint64 pid)
     return kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
+bool ProcessGone(qint64 pid)
+{
+    return pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Every lock file that may name the device, with the process it names (0 when unreadable).
+std::map<QString, qint64> LockFiles(const QString &devicePath)
+{
+    std::map<QString, qint64> found;
+    for (const char *folder : LockFolders) {
+        for (const QString &name : LockNames(devicePath)) {
+            QFile file(QLatin1String(folder) + QLatin1Char('/') + name);
+            if (file.open(QIODevice::ReadOnly))
+                found[file.fileName()] = LockFileProcess(file.read(64));
+        }
+    }
+    return found;
+}
+
+// Removes the lock files of processes that are gone; true when there was one.
+bool RemoveStaleLocks(const QString &devicePath)
+{
+    bool removed = false;
+    for (const auto &[path, pid] : LockFiles(devicePath))
+        if (ProcessGone(pid))
+            removed = QFile::remove(path) || removed;
+    return removed;
+}
+
+// The devices claimed now, by descriptor, for a process that must let go of them in a hurry.
+std::mutex claimedLock;
+std::map<int, QString> claimed;
+
 } // namespace
 
 qint64 PortClaim::LiveLockOwner(const QString &devicePath)
 {
-    for (const char *folder : LockFolders) {
-        for (const QString &name : LockNames(devicePath)) {
-            QFile file(QLatin1String(folder) + QLatin1Char('/') + name);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            const qint64 pid = LockFileProcess(file.read(64));
-            if (ProcessAlive(pid))
-                return pid;
-        }
-    }
+    for (const auto &[path, pid] : LockFiles(devicePath))
+        if (ProcessAlive(pid))
+            return pid;
     return 0;
+}
+
+QString PortClaim::ProgramName(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (pid <= 0 || !comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.readLine().trimmed());
+}
+
+void PortClaim::LetGoOfAll()
+{
+    const std::lock_guard<std::mutex> hold(claimedLock);
+    for (const auto &[descriptor, devicePath] : claimed) {
+        ::ioctl(descriptor, TIOCNXCL);
+        for (const auto &[path, pid] : LockFiles(devicePath))
+            if (pid == qint64(getpid()))
+                QFile::remove(path);
+    }
 }
 
 bool PortClaim::Claim(const QString &devicePath)
 {
     Release();
     fault = PortFault::None;
+    const bool staleRemoved = RemoveStaleLocks(devicePath);
     holder = LiveLockOwner(devicePath);
     if (holder != 0) {
         fault = PortFault::Busy;
@@ -93,15 +141,25 @@ bool PortClaim::Claim(const QString &devicePath)
                                                   : PortFault::Missing;
         return false;
     }
+    if (::flock(probe, LOCK_EX | LOCK_NB) != 0) {
+        ::close(probe);
+        fault = PortFault::Busy;
+        return false;
+    }
+    // The exclusive mode a dead owner set outlives it while another process keeps the
+    // terminal open (as a pseudo-terminal's other side does); its stale lock said whose it was.
+    if (staleRemoved)
+        ::ioctl(probe, TIOCNXCL);
     // Exclusive mode keeps others out, except the superuser: ask instead of relying on it.
     int exclusive = 0;
-    const bool heldExclusive = ::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
-    if (heldExclusive || ::flock(probe, LOCK_EX | LOCK_NB) != 0) {
+    if (::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
         ::close(probe);
         fault = PortFault::Busy;
         return false;
     }
     fd = probe;
+    const std::lock_guard<std::mutex> hold(claimedLock);
+    claimed[fd] = devicePath;
     return true;
 }
 
@@ -118,7 +176,12 @@ QString PortClaim::DeviceGroup(const QString &devicePath)
 
 void PortClaim::Release()
 {
-    if (fd >= 0)
-        ::close(fd);
+    if (fd < 0)
+        return;
+    {
+        const std::lock_guard<std::mutex> hold(claimedLock);
+        claimed.erase(fd);
+    }
+    ::close(fd);
     fd = -1;
 }

@@ -8,7 +8,8 @@
 // taken only when no live process names it in a lock file, nobody holds it in
 // exclusive mode and nobody holds an flock on it; once taken, our own flock
 // (on a descriptor of our own, held until Release) keeps the others out.
-// Stale lock files, of processes that are gone, do not count.
+// A lock file of a process that is gone is stale: it is removed, and the
+// exclusive mode that process left on the device is cleared.
 class PortClaim
 {
 public:
@@ -30,6 +31,12 @@ public:
 
     // The process a lock file for the device names, when that process is alive; 0 otherwise.
     static qint64 LiveLockOwner(const QString &devicePath);
+    // The name a process gives itself (its comm), or empty when it cannot be read.
+    static QString ProgramName(qint64 pid);
+
+    // For a process about to end without closing its ports (_exit): every device
+    // claimed now leaves exclusive mode and loses the lock files naming this process.
+    static void LetGoOfAll();
 
 private:
     int fd = -1;

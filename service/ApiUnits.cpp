@@ -141,6 +141,9 @@ void Api::Restore(Call &call, const Actor &who, const QString &unit)
     if (!core.Admit(who, Action::Restore, unit, Replier(call.answer)))
         return;
     const SettingsFileRead file = ReadSettingsBytes(call.request.body());
+    if (file.outcome == SettingsFileRead::Outcome::Incomplete)
+        return call.answer->Error(400, QStringLiteral("not a whole settings file: it lacks %1; nothing was sent")
+                                           .arg(QString::fromLatin1(file.missingKey)));
     if (file.outcome != SettingsFileRead::Outcome::Read)
         return call.answer->Error(400, file.outcome == SettingsFileRead::Outcome::WrongModel
                                            ? QStringLiteral("not a settings file of the QSV-416MZ")

@@ -25,9 +25,10 @@ UnitFleet::~UnitFleet()
     for (std::size_t i = 0; i < threads.size(); ++i) {
         if (!threads[i]->isRunning())
             continue;
-        // The worker's link objects belong to its thread and go with it.
-        QMetaObject::invokeMethod(workers[i].get(), [worker = workers[i].release()] { delete worker; },
-                                  Qt::BlockingQueuedConnection);
+        // The worker's link objects belong to its thread and go with it, closing its port.
+        // (Released apart from the call: its arguments may be taken in any order.)
+        UnitWorker *worker = workers[i].release();
+        QMetaObject::invokeMethod(worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
         threads[i]->quit();
         threads[i]->wait();
     }

@@ -20,7 +20,11 @@ QString OfflineReason(const OpenResult &result)
     case OpenOutcome::NotAllowed:
         return QStringLiteral("permission denied on the device");
     case OpenOutcome::Busy:
-        return QStringLiteral("the port is in use by another program");
+        if (result.holder <= 0)
+            return QStringLiteral("the port is in use by another program");
+        return result.holderName.isEmpty()
+            ? QStringLiteral("the port is in use by another program (process %1)").arg(result.holder)
+            : QStringLiteral("the port is in use by another program (process %1, %2)").arg(result.holder).arg(result.holderName);
     case OpenOutcome::Unreachable:
         return QStringLiteral("the device server cannot be reached");
     case OpenOutcome::LineSettingsRefused:

@@ -69,12 +69,12 @@ void ShutDownOnSignal(Api &api, UnitFleet &fleet)
         notifier->setEnabled(false);
         api.ShutDown();
         fleet.Stop();
-        auto *clock = new QElapsedTimer;
-        clock->start();
+        QElapsedTimer clock;
+        clock.start();
         auto *poll = new QTimer(&api);
         // A job's result still on its way is audited before the service leaves.
         QObject::connect(poll, &QTimer::timeout, &api, [&api, &fleet, clock] {
-            if ((fleet.Idle() && !api.Waiting()) || clock->elapsed() > 8000)
+            if ((fleet.Idle() && !api.Waiting()) || clock.elapsed() > 8000)
                 QCoreApplication::quit();
         });
         poll->start(50);

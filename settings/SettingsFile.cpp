@@ -9,8 +9,6 @@
 
 namespace {
 
-
-
 QByteArray SlotKey(const char *table, int memory, int param)
 {
     return table + QByteArray::number(memory) + '.' + QByteArray::number(param);
@@ -47,22 +45,19 @@ QList<Entry> SettingsEntries(const SettingsSnapshot &s)
     return entries;
 }
 
-// Reads keys of one section with their fallbacks and remembers whether any
-// value failed its check.
+// Reads keys of one section, all present, and remembers whether any value failed its check.
 class CheckedReader
 {
 public:
     explicit CheckedReader(QHash<QByteArray, QByteArray> values) : values(std::move(values)) {}
 
-    QByteArray Text(const QByteArray &key, const QByteArray &fallback) const
-    {
-        return values.value(key.toLower(), fallback);
-    }
+    QByteArray Text(const QByteArray &key) const { return values.value(key.toLower()); }
+    bool Has(const QByteArray &key) const { return values.contains(key.toLower()); }
 
-    int Number(const QByteArray &key, int lowest, int highest, const QByteArray &fallback = "0")
+    int Number(const QByteArray &key, int lowest, int highest)
     {
         bool ok = false;
-        const int value = Text(key, fallback).toInt(&ok, 10);
+        const int value = Text(key).toInt(&ok, 10);
         if (!ok || value < lowest || value > highest) {
             bad = true;
             return lowest;
@@ -72,7 +67,7 @@ public:
 
     bool Flag(const QByteArray &key)
     {
-        const QByteArray text = Text(key, "0").toLower();
+        const QByteArray text = Text(key).toLower();
         if (text == "true" || text == "false")
             return text == "true";
         bool ok = false;
@@ -108,12 +103,12 @@ SettingsSnapshot ReadSettings(CheckedReader &reader)
     s.lock = reader.Flag("LOCK");
     using S = SettingsSnapshot;
     for (int c = 0; c < S::Channels; ++c) {
-        const auto cell = [&](int row, int highest, const QByteArray &fallback) {
-            s.vol[S::LimitIndex(c, row)] = reader.Number(SlotKey("VOL", c, row), 0, highest, fallback);
+        const auto cell = [&](int row, int highest) {
+            s.vol[S::LimitIndex(c, row)] = reader.Number(SlotKey("VOL", c, row), 0, highest);
         };
-        cell(S::MinimumRow, S::HighestLimit, "0");
-        cell(S::MaximumRow, S::HighestLimit, QByteArray::number(S::HighestLimit));
-        cell(S::ModeRow, S::HighestMode(c), "0");
+        cell(S::MinimumRow, S::HighestLimit);
+        cell(S::MaximumRow, S::HighestLimit);
+        cell(S::ModeRow, S::HighestMode(c));
     }
     return s;
 }
@@ -135,14 +130,28 @@ bool WriteSettingsFile(const QString &path, const SettingsSnapshot &settings, bo
 SettingsFileRead ReadSettingsFile(const QString &path)
 {
     SettingsFileRead result;
+    // A device or a pipe is never read: it might never end.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        result.outcome = SettingsFileRead::Outcome::NotAFile;
+        return result;
+    }
     // One read of the whole file, so the values checked are the values applied.
     const std::optional<ProfileFileText> content = LoadProfileFile(path);
-    if (!content || !QFileInfo(path).isFile())
+    if (!content || !info.exists())
         return result;
     CheckedReader reader(ProfileText(content->text).SectionValues(QByteArray(SettingsFileSection)));
-    if (reader.Text("Type", "NULL") != SettingsFileModel) {
+    if (reader.Text("Type") != SettingsFileModel) {
         result.outcome = SettingsFileRead::Outcome::WrongModel;
         return result;
+    }
+    // A part of a file must never pass for a whole one.
+    for (const Entry &entry : SettingsEntries(SettingsSnapshot())) {
+        if (!reader.Has(entry.first)) {
+            result.outcome = SettingsFileRead::Outcome::Incomplete;
+            result.missingKey = entry.first;
+            return result;
+        }
     }
     result.settings = ReadSettings(reader);
     result.outcome = reader.bad ? SettingsFileRead::Outcome::BadValue : SettingsFileRead::Outcome::Read;

@@ -15,11 +15,13 @@ inline constexpr char SettingsFileSection[] = "Main";
 // existing file byte for byte; without it the file holds the settings alone.
 bool WriteSettingsFile(const QString &path, const SettingsSnapshot &settings, bool keepOtherContent);
 
-// A settings file read with the import's checks: every value is checked before any is taken.
+// A settings file read with the import's checks: the file is whole (all 212 keys) and
+// every value is checked before any is taken. Only a regular file is opened.
 struct SettingsFileRead
 {
-    enum class Outcome { Read, Unreadable, WrongModel, BadValue };
+    enum class Outcome { Read, Unreadable, NotAFile, WrongModel, Incomplete, BadValue };
     Outcome outcome = Outcome::Unreadable;
     SettingsSnapshot settings;
+    QByteArray missingKey;  // with Incomplete: the first key, in the file's order, that it lacks
 };
 SettingsFileRead ReadSettingsFile(const QString &path);

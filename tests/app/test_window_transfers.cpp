@@ -156,7 +156,9 @@ void TestWindowTransfers::refusedImportChangesNothing()
     const QList<int> before = TableValues(w);
     f.prompt.fileAnswers.enqueue(file.fileName());
     QTest::mouseClick(w.C_Button1[2], Qt::LeftButton, {}, QPoint(30, 13));
-    QCOMPARE(f.prompt.Texts(QStringLiteral("critical")), QStringList{QStringLiteral("导入的数据有错误！")});
+    // A part of a file is refused whole, bad value and all.
+    QCOMPARE(f.prompt.Texts(QStringLiteral("critical")),
+             QStringList{QStringLiteral("配置文件不完整：%1\n缺少 Music0.1，未导入任何设置。").arg(file.fileName())});
     QCOMPARE(TableValues(w), before);
     QVERIFY(w.C_OptionEx2[1]->Value());
     QCOMPARE(w.C_ScrollBar7[0]->Value(), 10);

@@ -122,6 +122,27 @@ void TestQuorinctl::badFileSendsNothing()
     QVERIFY2(run.err.contains(QStringLiteral("bad.txt: holds a value that is not a number or is out of range")), qPrintable(run.err));
     QVERIFY(sim->Received().isEmpty());
     QCOMPARE(Tool({QStringLiteral("verify"), dir.filePath(QStringLiteral("none.txt")), sim->Path()}).status, 4);
+
+    // The first quarter of a backup (48 of its 213 lines) is no settings file.
+    QVERIFY(WriteSettingsFile(file, Tuned(), false));
+    QVERIFY(QProcess::execute(QStringLiteral("sed"), {QStringLiteral("-i"), QStringLiteral("49,$d"), file}) == 0);
+    ToolRun part = Tool({QStringLiteral("restore"), file, sim->Path(), QStringLiteral("--json")});
+    QCOMPARE(part.status, 4);
+    QVERIFY2(part.err.contains(QStringLiteral("bad.txt: is not a whole settings file: it lacks Music2.10")), qPrintable(part.err));
+    const QJsonObject unit = QJsonDocument::fromJson(part.out.toUtf8())[QStringLiteral("units")][0].toObject();
+    QCOMPARE(unit[QStringLiteral("code")].toString(), QStringLiteral("incomplete-file"));
+    QCOMPARE(sim->Processor().FramesReceived(), 0);
+
+    // A device named where the file was meant is refused at once, never read.
+    auto other = Sim();
+    QVERIFY(other);
+    QElapsedTimer clock;
+    clock.start();
+    part = Tool({QStringLiteral("restore"), other->Path(), sim->Path()});
+    QCOMPARE(part.status, 4);
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY2(part.err.contains(QStringLiteral("is not a regular file")), qPrintable(part.err));
+    QCOMPARE(sim->Processor().FramesReceived(), 0);
 }
 
 // One unit falls silent during the upload; the seven others finish, and so does the run.

@@ -1,5 +1,6 @@
 #include "CommandLayer.h"
 #include "ProgramState.h"
+#include "PortClaim.h"
 #include "PortEntry.h"
 #include "RS232Port.h"
 #include "SimulatorTerminal.h"
@@ -13,6 +14,9 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 class TestRS232Port : public QObject
 {
@@ -156,6 +160,10 @@ void TestRS232Port::portHeldByAnotherProgramIsRefused()
     port.SetPortList(QStringList{sim.Path()});
     QVERIFY(!port.OpenPort(QStringLiteral("1")));
     QVERIFY(!port.IsOpen());
+    if (holder == QLatin1String("lockfile")) {
+        QCOMPARE(port.LastHolder(), other.processId());
+        QCOMPARE(PortClaim::ProgramName(port.LastHolder()), QStringLiteral("port_holder"));
+    }
 
     other.closeWriteChannel();
     QVERIFY(other.waitForFinished(5000));
@@ -181,11 +189,15 @@ void TestRS232Port::staleLockFileIsTakenOver()
     QVERIFY(lock.open(QIODevice::WriteOnly));
     lock.write(QByteArray::number(UnusedProcessId()).rightJustified(10, ' ') + '\n');
     lock.close();
+    // Its dead owner left the terminal in exclusive mode, kept by the simulator's hold on it.
+    const int owner = ::open(QFile::encodeName(sim.Path()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(owner >= 0 && ::ioctl(owner, TIOCEXCL) == 0);
+    ::close(owner);
     RS232Port port;
     port.SetPortList(QStringList{sim.Path()});
     QVERIFY(port.OpenPort(QStringLiteral("1")));
     port.ClosePort();
-    QFile::remove(lock.fileName());
+    QVERIFY(!QFile::exists(lock.fileName()));
 }
 
 void TestRS232Port::unpluggedDeviceCostsNoProcessorTime()

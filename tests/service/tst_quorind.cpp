@@ -2,6 +2,8 @@
 
 #include "NamedSettings.h"
 #include "FactorySettings.h"
+#include "PortEntry.h"
+#include "RS232Port.h"
 #include "SettingsFile.h"
 
 #include <QJsonArray>
@@ -43,6 +45,11 @@ QByteArray Operations(SimulatorTerminal &sim, qsizetype from = 0)
     return ops;
 }
 
+QString UnitError(ServiceFixture &f, const QString &token)
+{
+    return f.Call("GET", QStringLiteral("/api/v1/units"), {}, token).Json()[QStringLiteral("units")][0][QStringLiteral("error")].toString();
+}
+
 } // namespace
 
 class TestQuorind : public QObject
@@ -56,6 +63,7 @@ private slots:
     void restoreBackupAndDrift();
     void hostileInputIsAnsweredAndBounded();
     void httpsOnlyWithACertificate();
+    void portsAreLetGoAndStaleLocksTakenOver();
 };
 
 void TestQuorind::badConfigurationStartsNothing()
@@ -210,6 +218,13 @@ void TestQuorind::restoreBackupAndDrift()
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/restore"), "[Main]\r\nType=QSV-416XX\r\n", admin,
                     "text/plain").status, 400);
     QVERIFY(Operations(f.Sim(0), before).isEmpty());
+    // Nor does the first quarter of a backup (48 of its 213 lines).
+    const QByteArray quarter = backup.body.left(backup.body.indexOf("Music2.10="));
+    QCOMPARE(quarter.count('\n'), 48);
+    const HttpReply part = f.Call("POST", QStringLiteral("/api/v1/units/room1/restore"), quarter, admin, "text/plain");
+    QCOMPARE(part.status, 400);
+    QVERIFY2(part.Json()[QStringLiteral("error")].toString().contains(QStringLiteral("lacks Music2.10")), part.body.constData());
+    QVERIFY(Operations(f.Sim(0), before).isEmpty());
     const HttpReply restored = f.Call("POST", QStringLiteral("/api/v1/units/room1/restore"), backup.body, admin, "text/plain");
     QCOMPARE(restored.status, 200);
     QCOMPARE(restored.Json()[QStringLiteral("result")].toString(), QStringLiteral("ok"));
@@ -334,6 +349,42 @@ void TestQuorind::httpsOnlyWithACertificate()
                              10000);
     QVERIFY(reply->rawHeader("Set-Cookie").contains("; Secure"));
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/login"), R"({"user":"ada","password":"venue-secret"})").status, 0);
+}
+
+// A port held by a live process is refused with its holder named; a lock of a process that is
+// gone is taken over; stopped, the service leaves neither a lock file nor exclusive mode behind.
+void TestQuorind::portsAreLetGoAndStaleLocksTakenOver()
+{
+    ServiceFixture f(1);
+    const QString lockPath = QStringLiteral("/var/lock/LCK..") + QString(f.Link(0)).replace(QLatin1Char('/'), QLatin1Char('_'));
+    const auto lock = [&lockPath](qint64 pid) {
+        QFile file(lockPath);
+        return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(pid).rightJustified(10, ' ') + '\n') == 11;
+    };
+    const auto tidy = qScopeGuard([&lockPath] { QFile::remove(lockPath); });
+    QVERIFY(lock(QCoreApplication::applicationPid()));
+    QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("ada"), QStringLiteral("--role"), QStringLiteral("admin")}), 0);
+    QVERIFY(f.Start());
+    const QString admin = f.Login(QStringLiteral("ada"));
+    QTRY_COMPARE_WITH_TIMEOUT(UnitError(f, admin),
+                              QStringLiteral("the port is in use by another program (process %1, tst_quorind)")
+                                  .arg(QCoreApplication::applicationPid()), 10000);
+
+    // A process that has ended: the service it was is gone, its lock stale.
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForStarted(5000));
+    const qint64 gone = ended.processId();
+    QVERIFY(ended.waitForFinished(5000));
+    QVERIFY(lock(gone));
+    QTRY_VERIFY_WITH_TIMEOUT(AllOnline(f, admin, 1), 15000);
+
+    f.Process().terminate();
+    QTRY_VERIFY_WITH_TIMEOUT(f.Process().state() == QProcess::NotRunning, 10000);
+    QVERIFY(!QFile::exists(lockPath));
+    RS232Port port;
+    port.SetPortList(QStringList{f.Link(0)});
+    QVERIFY(port.OpenPort(QStringLiteral("1")));
 }
 
 QTEST_GUILESS_MAIN(TestQuorind)

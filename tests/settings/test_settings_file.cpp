@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
@@ -181,16 +182,10 @@ private slots:
             QVERIFY(*imported == expected);
         }
 
-        // Only the model key: every missing key takes its fallback.
-        std::optional<S> imported = Import("[Main]\r\nType=QSV-416MZ\r\n");
-        QVERIFY(imported);
-        S defaults;
-        defaults.inputSelect = 0;
-        QVERIFY(*imported == defaults);
-
         // First of duplicate keys, a NUL, an over-long value, the words true and false.
-        imported = Import(QByteArray("[Main]\nType=QSV-416MZ\nMusic0.0=5\nmusic0.0=9\nMusic0.1=12") + '\0'
-                          + "x\nMusic0.2=" + QByteArray(248, '0') + "17\nEX=TRUE\nLOCK=false\nMUTE=-1\n");
+        std::optional<S> imported = Import(QByteArray("[Main]\nMusic0.0=5\nmusic0.0=9\nMusic0.1=12") + '\0'
+                          + "x\nMusic0.2=" + QByteArray(248, '0') + "17\nEX=TRUE\nLOCK=false\nMUTE=-1\n"
+                          + KeyLines(Sample()).join("\n") + "\n");
         QVERIFY(imported);
         QCOMPARE(imported->music[0][0], quint8(5));
         QCOMPARE(imported->music[0][1], quint8(12));
@@ -205,18 +200,44 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString model = "您导入的文件不是QSV-416MZ的配置文件。";
         const QString bad = "导入的数据有错误！";
-        const QByteArray head = "[Main]\r\nType=QSV-416MZ\r\n";
+        // A whole file with one line replaced.
+        const auto head = [](const QByteArray &line) {
+            QList<QByteArray> lines = KeyLines(Sample());
+            const QByteArray key = line.left(line.indexOf('=') + 1);
+            for (QByteArray &l : lines)
+                if (l.startsWith(key))
+                    l = line;
+            return "[Main]\r\n" + lines.join("\r\n") + "\r\n";
+        };
         QTest::newRow("lower-case model") << QByteArray("[Main]\r\nType=qsv-416mz\r\n") << model;
         QTest::newRow("no model key") << QByteArray("[Main]\r\nMusic0.0=1\r\n") << model;
         QTest::newRow("model in another section") << QByteArray("[Other]\r\nType=QSV-416MZ\r\n") << model;
-        QTest::newRow("table value 300") << head + "Music2.5=300\r\n" << bad;
-        QTest::newRow("not a number") << head + "Mic0.0=abc\r\n" << bad;
-        QTest::newRow("empty value") << head + "Ktv1.7=\r\n" << bad;
-        QTest::newRow("input source 4") << head + "INPUTSELECT=4\r\n" << bad;
-        QTest::newRow("switch word") << head + "EX=yes\r\n" << bad;
-        QTest::newRow("maximum 81") << head + "VOL0.1=81\r\n" << bad;
-        QTest::newRow("MIC mode 6") << head + "VOL1.2=6\r\n" << bad;
-        QTest::newRow("KTV mode 8") << head + "VOL2.2=8\r\n" << bad;
+        QTest::newRow("table value 300") << head("Music2.5=300") << bad;
+        QTest::newRow("not a number") << head("Mic0.0=abc") << bad;
+        QTest::newRow("empty value") << head("Ktv1.7=") << bad;
+        QTest::newRow("input source 4") << head("INPUTSELECT=4") << bad;
+        QTest::newRow("switch word") << head("EX=yes") << bad;
+        QTest::newRow("maximum 81") << head("VOL0.1=81") << bad;
+        QTest::newRow("MIC mode 6") << head("VOL1.2=6") << bad;
+        QTest::newRow("KTV mode 8") << head("VOL2.2=8") << bad;
+    }
+
+    // A part of a file is never taken for a whole one, nor a device or a pipe read.
+    void partsOfFilesAreRefused()
+    {
+        const QByteArray whole = "[Main]\r\n" + KeyLines(Sample()).join("\r\n") + "\r\n";
+        const QByteArray quarter = whole.left(whole.indexOf("Music2.10="));  // a backup's first 48 lines
+        QCOMPARE(quarter.count("\r\n"), 48);
+        QVERIFY(!Import(quarter));
+        QCOMPARE(prompt.Texts("critical"), QStringList{"配置文件不完整：" + QDir::toNativeSeparators(PathOf("in.txt"))
+                                                       + "\n缺少 Music2.10，未导入任何设置。"});
+        QVERIFY(!Import("[Main]\r\nType=QSV-416MZ\r\n"));
+        QVERIFY(prompt.Texts("critical").last().endsWith("缺少 Music0.0，未导入任何设置。"));
+
+        const QString fifo = PathOf("pipe");
+        QCOMPARE(QProcess::execute("mkfifo", {fifo}), 0);
+        QCOMPARE(ReadSettingsFile(fifo).outcome, SettingsFileRead::Outcome::NotAFile);
+        QCOMPARE(ReadSettingsFile("/dev/null").outcome, SettingsFileRead::Outcome::NotAFile);
     }
 
     void badFilesChangeNothing()
