@@ -13,6 +13,7 @@ import unittest
 import urllib.request
 
 from selenium import webdriver
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -30,13 +31,19 @@ def free_port():
 
 
 def wait_for(check, seconds):
+    # A live update may redraw an element between finding it and reading it: look again.
+    def look():
+        try:
+            return check()
+        except StaleElementReferenceException:
+            return None
     deadline = time.time() + seconds
     while time.time() < deadline:
-        value = check()
+        value = look()
         if value:
             return value
         time.sleep(0.05)
-    return check()
+    return look()
 
 
 class Sim:
