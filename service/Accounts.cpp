@@ -1,5 +1,6 @@
 #include "Accounts.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -60,7 +61,8 @@ QString RoleName(Role role)
 
 QByteArray Account::Stamp() const
 {
-    return RoleName(role).toUtf8() + '\n' + units.join(QLatin1Char('\n')).toUtf8() + '\n' + salt + hash;
+    return QCryptographicHash::hash(RoleName(role).toUtf8() + '\n' + units.join(QLatin1Char('\n')).toUtf8() + '\n' + salt + hash,
+                                    QCryptographicHash::Sha256);
 }
 
 QString AccountNameFault(const QString &name)

@@ -23,7 +23,7 @@ struct Account
 
     bool MaySee(const QString &unit) const { return units.isEmpty() || units.contains(unit); }
     // Changes whenever the role, the units or the password change: a session opened
-    // under another stamp is over.
+    // under another stamp is over. A digest, so that the sessions' file holds no hash.
     QByteArray Stamp() const;
 };
 

@@ -154,6 +154,7 @@ void Api::CheckSessions()
     for (const QString &user : accounts.Refresh(config.accounts))
         sessions.CloseAllOf(user);
     events.Prune([this](const QString &token) { return sessions.Alive(token); });
+    sessions.Flush();
 }
 
 bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
@@ -183,7 +184,7 @@ void Api::Route(Call &call)
     if (p == QStringList{QStringLiteral("metrics")} && call.Is(M::Get)) {
         if (!config.metricsFromAnywhere && !FromThisMachine(call.request.remoteAddress()))
             return call.answer->Error(403, QStringLiteral("metrics are for this machine only"));
-        return call.answer->Bytes(200, metrics.Text(), QByteArrayLiteral("text/plain; version=0.0.4"));
+        return call.answer->Bytes(200, metrics.Text(audit.Failures()), QByteArrayLiteral("text/plain; version=0.0.4"));
     }
     const QString path = call.request.url().path();
     if (PageFiles.contains(path) && call.Is(M::Get)) {

@@ -76,6 +76,12 @@ struct Transfer
     TransferOutcome outcome = TransferOutcome::NotConnected;
     SettingsSnapshot held;
     QList<SettingDifference> differences;
+
+    // What the unit holds, when the transfer read it all.
+    std::optional<SettingsSnapshot> Held() const
+    {
+        return outcome == TransferOutcome::Complete ? std::optional(held) : std::nullopt;
+    }
 };
 
 } // namespace
@@ -150,11 +156,14 @@ void Api::Restore(Call &call, const Actor &who, const QString &unit)
                                            : QStringLiteral("not a settings file, or a value is out of range"));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const SettingsSnapshot settings = file.settings;
-    OnUnit(call.answer, who, Action::Restore, unit, [settings, stop](CommandLayer &commands) {
+    UnitWorker *worker = units.Worker(unit);
+    OnUnit(call.answer, who, Action::Restore, unit, [settings, stop, worker](CommandLayer &commands) {
         const VerifiedUpload upload = UploadAndVerify(commands, settings, stop);
         Transfer t;
         t.outcome = upload.upload == TransferOutcome::Complete ? upload.read.outcome : upload.upload;
+        t.held = upload.held;
         t.differences = upload.differences;
+        worker->Held(t.Held());
         return std::any(t);
     }, [this, who, unit](const Answer &answer, const std::any &result) {
         const auto t = std::any_cast<Transfer>(result);
@@ -180,10 +189,13 @@ void Api::Verify(Call &call, const Actor &who, const QString &unit)
         return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
-    OnUnit(call.answer, who, Action::Verify, unit, [stop, golden, drift](CommandLayer &commands) {
+    UnitWorker *worker = units.Worker(unit);
+    OnUnit(call.answer, who, Action::Verify, unit, [stop, golden, drift, worker](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
         t.differences = drift.Differences(*golden, t.held);
+        if (t.outcome == TransferOutcome::Complete)
+            worker->Held(t.held);
         return std::any(t);
     }, [](const Answer &answer, const std::any &result) {
         const auto t = std::any_cast<Transfer>(result);
@@ -203,12 +215,15 @@ void Api::Repair(Call &call, const Actor &who, const QString &unit)
         return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
-    OnUnit(call.answer, who, Action::Repair, unit, [stop, golden, drift](CommandLayer &commands) {
+    UnitWorker *worker = units.Worker(unit);
+    OnUnit(call.answer, who, Action::Repair, unit, [stop, golden, drift, worker](CommandLayer &commands) {
         Transfer t;
         t.outcome = ReadAllFromDevice(commands, t.held, stop).outcome;
         t.differences = drift.Differences(*golden, t.held);
         if (t.outcome == TransferOutcome::Complete && !DriftCheck::Enforce(commands, t.differences))
             t.outcome = TransferOutcome::Lost;
+        DriftCheck::Apply(t.held, t.differences);
+        worker->Held(t.Held());
         return std::any(t);
     }, [this, who, unit](const Answer &answer, const std::any &result) {
         const auto t = std::any_cast<Transfer>(result);

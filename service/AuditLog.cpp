@@ -12,7 +12,15 @@
 namespace {
 // Only the end of a long log is read back for /audit.
 constexpr qint64 TailBytes = 4 * 1024 * 1024;
+
+// The service machine's local time with its offset, as the people of the venue read it.
+QString LocalTime(const QDateTime &when)
+{
+    const QDateTime local = when.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
+
+} // namespace
 
 bool AuditLog::Open(const QString &logPath, QString *error)
 {
@@ -32,12 +40,13 @@ bool AuditLog::Open(const QString &logPath, QString *error)
 
 bool AuditLog::Append(QJsonObject entry)
 {
-    entry.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+    entry.insert(QStringLiteral("time"), LocalTime(QDateTime::currentDateTime()));
     const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
     errno = 0;
     if (file.write(line) == line.size() && file.flush() && ::fdatasync(file.handle()) == 0)
         return true;
     fault = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+    ++failures;
     std::fprintf(stderr, "quorind: cannot write the audit log %s: %s\n", qPrintable(path), qPrintable(fault));
     return false;
 }
@@ -52,13 +61,18 @@ std::optional<QList<QJsonObject>> AuditLog::Recent(int limit, const QString &uni
     const QList<QByteArray> lines = reader.read(TailBytes).split('\n');
     QList<QJsonObject> found;
     for (auto line = lines.crbegin(); line != lines.crend() && found.size() < limit; ++line) {
-        const QJsonObject entry = QJsonDocument::fromJson(*line).object();
+        QJsonObject entry = QJsonDocument::fromJson(*line).object();
         // A change asked for has its result on a later line.
         if (entry.isEmpty() || entry[QStringLiteral("result")] == QLatin1String("asked"))
             continue;
-        if ((unit.isEmpty() || entry[QStringLiteral("unit")].toString() == unit)
-            && (user.isEmpty() || entry[QStringLiteral("user")].toString() == user))
-            found.append(entry);
+        if ((!unit.isEmpty() && entry[QStringLiteral("unit")].toString() != unit)
+            || (!user.isEmpty() && entry[QStringLiteral("user")].toString() != user))
+            continue;
+        // Lines written in UTC before are given as the newer ones.
+        const QDateTime time = QDateTime::fromString(entry[QStringLiteral("time")].toString(), Qt::ISODateWithMs);
+        if (time.isValid())
+            entry[QStringLiteral("time")] = LocalTime(time);
+        found.append(entry);
     }
     return found;
 }

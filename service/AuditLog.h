@@ -13,7 +13,7 @@ class AuditLog
 {
 public:
     bool Open(const QString &path, QString *error);
-    // Adds "time" (UTC, ISO 8601) to entry and writes it; false when it could not be
+    // Adds "time" (local time with its offset, ISO 8601) to entry and writes it; false when it could not be
     // written, which is said on standard error.
     bool Append(QJsonObject entry);
     // The newest entries first, at most limit of them, those matching unit and user when
@@ -21,9 +21,12 @@ public:
     std::optional<QList<QJsonObject>> Recent(int limit, const QString &unit = {}, const QString &user = {}) const;
     // Why the last Append failed.
     QString Fault() const { return fault; }
+    // Lines that could not be written since the service started.
+    quint64 Failures() const { return failures; }
 
 private:
     QString path;
     QFile file;
     QString fault;
+    quint64 failures = 0;
 };

@@ -29,3 +29,9 @@ bool DriftCheck::Enforce(CommandLayer &commands, const QList<SettingDifference> 
     // The close of an upload, as after a restore.
     return differences.isEmpty() || commands.SendCommand(false, 0, UploadEndOp, 0, 0, 0, 0, false);
 }
+
+void DriftCheck::Apply(SettingsSnapshot &held, const QList<SettingDifference> &differences)
+{
+    for (const SettingDifference &d : differences)
+        d.setting->SetValue(held, d.first);
+}

@@ -22,6 +22,8 @@ public:
     // Writes the approved values back into the unit, as an upload writes them; false
     // when the unit stopped answering.
     static bool Enforce(CommandLayer &commands, const QList<SettingDifference> &differences);
+    // held as the unit holds it once the approved values are written back.
+    static void Apply(SettingsSnapshot &held, const QList<SettingDifference> &differences);
 
 private:
     QList<const NamedSetting *> protectedSettings;

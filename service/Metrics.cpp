@@ -50,7 +50,7 @@ void Metrics::ReplyTime(qint64 microseconds)
     replySum += seconds;
 }
 
-QByteArray Metrics::Text() const
+QByteArray Metrics::Text(quint64 auditFailures) const
 {
     const QMutexLocker hold(&lock);
     QStringList lines;
@@ -77,5 +77,8 @@ QByteArray Metrics::Text() const
     lines << QStringLiteral("quorin_reply_seconds_bucket{le=\"+Inf\"} %1").arg(replyCount)
           << QStringLiteral("quorin_reply_seconds_sum %1").arg(replySum, 0, 'f', 6)
           << QStringLiteral("quorin_reply_seconds_count %1").arg(replyCount);
+    lines << QStringLiteral("# HELP quorin_audit_write_failures_total Audit lines that could not be written.")
+          << QStringLiteral("# TYPE quorin_audit_write_failures_total counter")
+          << QStringLiteral("quorin_audit_write_failures_total %1").arg(auditFailures);
     return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
 }

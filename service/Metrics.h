@@ -15,7 +15,8 @@ public:
     void Reconnected();
     void ReplyTime(qint64 microseconds);
 
-    QByteArray Text() const;
+    // With the count of audit lines the log could not take, which the log keeps.
+    QByteArray Text(quint64 auditFailures) const;
 
 private:
     static constexpr std::array<double, 8> Buckets{0.005, 0.01, 0.02, 0.05, 0.1, 0.25, 1, 4};

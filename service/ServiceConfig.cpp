@@ -78,6 +78,8 @@ bool Reader::Service(ServiceConfig &config, int line, const QString &key, const 
         config.accounts = File(value);
     } else if (key == QLatin1String("audit")) {
         config.audit = File(value);
+    } else if (key == QLatin1String("state")) {
+        config.state = File(value);
     } else if (key == QLatin1String("drift-minutes")) {
         bool ok = false;
         config.driftMinutes = value.toInt(&ok);

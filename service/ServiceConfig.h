@@ -40,6 +40,7 @@ struct ServiceConfig
     QString tlsKey;
     QString accounts = QStringLiteral("/var/lib/quorind/accounts.json");
     QString audit = QStringLiteral("/var/log/quorind/audit.log");
+    QString state = QStringLiteral("/var/lib/quorind");  // what outlives a restart: the sessions
     int driftMinutes = 30;
     // A request's line and headers arrive within headSeconds; a connection with nothing
     // under way is closed after idleSeconds.

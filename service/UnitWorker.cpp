@@ -222,8 +222,28 @@ void UnitWorker::Noted(const QString &name, int value)
             current.key = value;
         else if (name == QLatin1String("program"))
             current.program = value;
+        if (const NamedSetting *stored = FindNamedSetting(name); stored && held)
+            stored->SetValue(*held, quint8(value));
+        CountDrift();
         Publish();
     }, Qt::QueuedConnection);
+}
+
+void UnitWorker::Held(const std::optional<SettingsSnapshot> &read)
+{
+    QMetaObject::invokeMethod(this, [this, read] {
+        if (!read)
+            return CheckDrift();
+        held = read;
+        CountDrift();
+        Publish();
+    }, Qt::AutoConnection);
+}
+
+void UnitWorker::CountDrift()
+{
+    if (golden && held)
+        current.drift = int(drift.Differences(*golden, *held).size());
 }
 
 void UnitWorker::CheckDrift()
@@ -233,17 +253,18 @@ void UnitWorker::CheckDrift()
     Submit([this](CommandLayer *link) {
         if (!link)
             return;
-        SettingsSnapshot held;
-        if (ReadAllFromDevice(*link, held, &stopping).outcome != TransferOutcome::Complete)
+        SettingsSnapshot read;
+        if (ReadAllFromDevice(*link, read, &stopping).outcome != TransferOutcome::Complete)
             return;
-        QList<SettingDifference> differences = drift.Differences(*golden, held);
-        current.drift = int(differences.size());
+        held = read;
+        const QList<SettingDifference> differences = drift.Differences(*golden, read);
         if (config.enforce && !differences.isEmpty()) {
             const bool written = DriftCheck::Enforce(*link, differences);
             emit DriftRepaired(config.name, differences, written);
             if (written)
-                current.drift = 0;
+                DriftCheck::Apply(*held, differences);
         }
+        CountDrift();
         Publish();
     });
 }

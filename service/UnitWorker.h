@@ -74,9 +74,13 @@ public:
 
     // Runs in the worker's thread once it starts.
     void Start();
-    // From any thread: the service set a live setting (by name) to value; after a restore,
-    // name is empty and the live settings are read again.
+    // From any thread: the service set a setting (by name) to value; after a restore,
+    // name is empty and the live settings are read again. A protected setting counts in the drift.
     void Noted(const QString &name, int value);
+    // What a complete read by the service found the unit to hold, its drift counted on it;
+    // nothing when the service changed the unit without reading it all back, which is then
+    // read again. From a job it takes effect before the job's result is answered.
+    void Held(const std::optional<SettingsSnapshot> &read);
 
 signals:
     void StateChanged(const QString &unit, const UnitState &state);
@@ -89,6 +93,7 @@ private:
     void LinkStatusChanged(LinkStatus status);
     void Lost();
     void CheckDrift();
+    void CountDrift();
     void LookAtLiveSettings();
 
     UnitConfig config;
@@ -96,6 +101,7 @@ private:
     int driftMinutes;
     Metrics &metrics;
     std::optional<SettingsSnapshot> golden;
+    std::optional<SettingsSnapshot> held;  // as last read, with the service's changes since
 
     std::unique_ptr<ProgramState> state;
     std::unique_ptr<CommandLayer> commands;

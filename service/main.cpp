@@ -11,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -132,7 +133,9 @@ int main(int argc, char *argv[])
         || (!config->tlsCertificate.isEmpty() && !tls))
         return Fail(error, 2);
     Metrics metrics;
-    Sessions sessions;
+    Sessions sessions(QDir(config->state).filePath(QStringLiteral("sessions.json")));
+    if (!sessions.Load(accounts, &error))
+        std::fprintf(stderr, "quorind: %s; starting with no sessions\n", qPrintable(error));
     UnitFleet fleet(*config, metrics);
     ChangeCore core(*config, audit, fleet, metrics);
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
@@ -167,5 +170,7 @@ int main(int argc, char *argv[])
     fleet.Start();
     std::fprintf(stderr, "quorind: %lld units, listening on %s:%u\n", qlonglong(fleet.Names().size()),
                  qPrintable(config->listenAddress.toString()), server->serverPort());
-    return app.exec();
+    const int status = app.exec();
+    sessions.Save();
+    return status;
 }

@@ -47,7 +47,7 @@ public:
             sims.back()->Open();
             QFile::link(sims.back()->Path(), Link(i));
         }
-        QString config = QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\n%2\n")
+        QString config = QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\nstate=.\n%2\n")
                              .arg(port).arg(serviceSection);
         if (lastThroughServer) {
             server = std::make_unique<Ser2Net>(QList<Ser2Net::Line>{{Link(unitCount - 1), true}});
