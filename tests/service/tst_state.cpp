@@ -4,6 +4,7 @@
 #include "SettingsFile.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -47,7 +48,7 @@ int CookieCall(ServiceFixture &f, const QString &path, const QString &token, con
 
 } // namespace
 
-// What outlives a restart of the service, and what the service says of a unit after it changed it.
+// What outlives a restart of the service, and what the service says of its units and of itself.
 class TestState : public QObject
 {
     Q_OBJECT
@@ -56,6 +57,7 @@ private slots:
     void sessionsOutliveARestartButNotTheirAccount();
     void aDamagedSessionsFileIsRefused();
     void driftBadgeIsWhatVerifyFinds();
+    void metricsAreWhatPrometheusAndTheRulesRead();
 };
 
 void TestState::sessionsOutliveARestartButNotTheirAccount()
@@ -157,6 +159,41 @@ void TestState::driftBadgeIsWhatVerifyFinds()
     Preset(f.Sim(0), ParamBlock::MicParam, 2, MicParams[3].address, quint8(FactorySettings().mic[2][3] + 2));
     QCOMPARE(Verified(f, admin), 2);
     QTRY_COMPARE(Badge(f, admin), 2);
+}
+
+void TestState::metricsAreWhatPrometheusAndTheRulesRead()
+{
+    QTemporaryDir dir;
+    const QString golden = dir.filePath(QStringLiteral("golden.txt"));
+    QVERIFY(WriteSettingsFile(golden, FactorySettings(), false));
+    ServiceFixture f(1, QStringLiteral("audit=/dev/full"), QStringLiteral("golden=%1").arg(golden));
+    QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("ada"), QStringLiteral("--role"), QStringLiteral("admin")}), 0);
+    QVERIFY(f.Start());
+    const QString admin = f.Login(QStringLiteral("ada"));
+    QTRY_COMPARE_WITH_TIMEOUT(Badge(f, admin), 0, 20000);
+    QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/settings"), R"({"MIC volume": 30})", admin).status, 503);
+    const QByteArray metrics = f.Call("GET", QStringLiteral("/metrics")).body;
+    QVERIFY2(metrics.contains("\nquorin_audit_write_failures_total 1\n"), metrics.constData());
+
+    QProcess promtool;
+    promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    QVERIFY2(promtool.waitForStarted(), "promtool is in Debian's prometheus package");
+    promtool.write(metrics);
+    promtool.closeWriteChannel();
+    QVERIFY(promtool.waitForFinished(10000));
+    const QByteArray said = promtool.readAllStandardOutput() + promtool.readAllStandardError();
+    QVERIFY2(promtool.exitCode() == 0 && said.trimmed().isEmpty(), said.constData());
+
+    // Every series the alerting rules and the dashboard ask for is one quorind gives.
+    for (const char *file : {"quorin-rules.yml", "quorin-dashboard.json"}) {
+        QFile read(QStringLiteral(QUORIN_SOURCE "/packaging/prometheus/") + QLatin1String(file));
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(read.readAll());
+        for (const QRegularExpressionMatch &name : QRegularExpression(QStringLiteral("quorin_[a-z_]+")).globalMatch(text)) {
+            const QString series = name.captured().remove(QRegularExpression(QStringLiteral("_bucket$")));
+            QVERIFY2(metrics.contains("# TYPE " + series.toLatin1() + ' '), qPrintable(series));
+        }
+    }
 }
 
 QTEST_MAIN(TestState)
