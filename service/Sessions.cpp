@@ -31,10 +31,11 @@ bool Sessions::Load(const Accounts &accounts, QString *error)
     if (!stored)
         return false;
     sessions = std::move(*stored);
-    sessions.removeIf([&](const auto &entry) {
+    // Those ended while the service was down leave the file at the next write.
+    changed = sessions.removeIf([&](const auto &entry) {
         const Account *account = accounts.Find(entry.value().user);
         return !account || account->Stamp() != entry.value().stamp;
-    });
+    }) > 0;
     DropExpired();
     return true;
 }

@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     std::vector<std::unique_ptr<QProcess>> sims;
-    QString config = QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\n"
+    QString config = QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\nstate=.\n"
                                     "[mqtt]\nurl=mqtt://127.0.0.1:%2\nprefix=quorin/bench\n");
     const quint16 port = FreePort(), brokerPort = FreePort();
     config = config.arg(port).arg(brokerPort);
