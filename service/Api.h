@@ -31,9 +31,11 @@ class PendingAnswer
 public:
     PendingAnswer(QHttpServerResponder &&responder, QTcpSocket *socket);
     void Json(int status, const QJsonObject &body, const QList<QPair<QByteArray, QByteArray>> &headers = {});
-    void Error(int status, const QString &text, const QList<QPair<QByteArray, QByteArray>> &headers = {})
+    // An error in English for scripts, with a stable code for a page to word in its language.
+    void Error(int status, const QString &text, const QString &code,
+               const QList<QPair<QByteArray, QByteArray>> &headers = {})
     {
-        Json(status, {{QStringLiteral("error"), text}}, headers);
+        Json(status, {{QStringLiteral("error"), text}, {QStringLiteral("code"), code}}, headers);
     }
     void Bytes(int status, const QByteArray &body, const QByteArray &type,
                const QList<QPair<QByteArray, QByteArray>> &headers = {});

@@ -247,7 +247,8 @@ void MqttBridge::Message(const QString &topic, const QByteArray &payload)
         return;
     const QJsonDocument document = QJsonDocument::fromJson(payload);
     if (!document.isObject())
-        return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")}});
+        return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")},
+                           {QStringLiteral("code"), QStringLiteral("settings-expected")}});
     core.Change(bridge, unit, NamedValues(document.object()), reply);
 }
 
