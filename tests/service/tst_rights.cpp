@@ -82,7 +82,7 @@ void TestRights::everyWayInRefusesWhatTheRoleMayNot()
             QCOMPARE(http.status, 403);
             QCOMPARE(http.Json()[QStringLiteral("error")].toString(), r.reason);
             const QJsonValue code = http.Json()[QStringLiteral("code")];
-            QVERIFY(code.toString().startsWith(QLatin1String("forbidden-")) || code == QLatin1String("setting-not-for-staff"));
+            QVERIFY(QRegularExpression(QStringLiteral("^[a-z]+(-[a-z]+)+$")).match(code.toString()).hasMatch());
             if (r.path != QLatin1String("/units/room1/settings"))
                 continue;
             QVERIFY(broker.Publish(Automation, prefix + QStringLiteral("/room1/set"), r.body));
