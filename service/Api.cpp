@@ -47,7 +47,8 @@ QString Token(const QHttpServerRequest &request, bool *fromCookie)
 // The page's own files, compiled into the program: nothing is fetched from elsewhere.
 const QHash<QString, QByteArray> PageFiles{{QStringLiteral("/"), "text/html; charset=utf-8"},
                                            {QStringLiteral("/app.js"), "text/javascript; charset=utf-8"},
-                                           {QStringLiteral("/app.css"), "text/css; charset=utf-8"}};
+                                           {QStringLiteral("/app.css"), "text/css; charset=utf-8"},
+                                           {QStringLiteral("/texts.js"), "text/javascript; charset=utf-8"}};
 
 QJsonValue Known(int value)
 {
@@ -215,6 +216,9 @@ void Api::Route(Call &call)
                                                                       QStringLiteral("method-not-allowed"));
     if (what == QLatin1String("units") && p.size() == 5)
         return UnitRoute(call, p[3], p[4]);
+    if (what == QLatin1String("live-settings") && p.size() == 3)
+        return call.Is(M::Get) ? call.answer->Json(200, LiveSettingsJson())
+                               : call.answer->Error(405, QStringLiteral("GET only"), QStringLiteral("method-not-allowed"));
     if (what == QLatin1String("audit") && p.size() == 3)
         return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"),
                                                                   QStringLiteral("method-not-allowed"));

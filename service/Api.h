@@ -50,6 +50,8 @@ using Answer = std::shared_ptr<PendingAnswer>;
 struct UnitState;
 // A unit's live settings as /units shows them: each by name, null while unknown.
 QJsonObject LiveJson(const UnitState &state);
+// Every live setting with its values as shown: {"settings": [{"name", "kind", "values": [{"value", "shown"}]}]}.
+QJsonObject LiveSettingsJson();
 // A query as HTML forms and most clients send it: "+" stands for a space.
 QUrlQuery FormQuery(const QHttpServerRequest &request);
 // The headers every answer carries.
