@@ -437,7 +437,7 @@ function showRoom(key) {
   showProgram(unit.live.program);
   controls.push([program, 'program']);
   programs.querySelector('h3').replaceChildren(el('label', { for: 'program' }, t.program),
-    canChange('program') ? null : el('span', { class: 'tag' }, t.readOnly));
+    ...(canChange('program') ? [] : [el('span', { class: 'tag' }, t.readOnly)]));
   programs.append(program, programs.note);
 
   const page = el('div', { id: 'room' },
@@ -461,8 +461,8 @@ function showRoom(key) {
     }
     const longBusy = busySince && Date.now() - busySince > 1000;
     const usable = unitState === 'online' || (unitState === 'busy' && !longBusy);
-    state.replaceChildren(stateWord(fresh), ' ', badges(fresh),
-      session.role === 'viewer' ? el('span', { class: 'tag' }, t.readOnly) : null);
+    state.replaceChildren(stateWord(fresh), ...badges(fresh),
+      ...(session.role === 'viewer' ? [el('span', { class: 'tag' }, t.readOnly)] : []));
     notice.textContent = unitState === 'unknown' ? t.unknownTop
       : unitState === 'offline' ? t.offlineTop : !usable ? t.busyTop : '';
     notice.hidden = usable;

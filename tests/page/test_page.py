@@ -11,6 +11,7 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 import urllib.request
 
 from selenium import webdriver
@@ -25,7 +26,7 @@ SHOTS = sys.argv.pop(1)
 AXE = sys.argv.pop(1)
 HOSTILE = '<img src=x onerror=alert(1)>'
 MIC_SET = 'CD 02 06 00 01 '
-ENGLISH_SETTING = re.compile(r'\b(MUS|MIC|KTV) volume\b|\bnatural\b|\(ok\)|no such device')
+ENGLISH_SETTING = re.compile(r'\b(MUS|MIC|KTV) volume\b|\(ok\)|no such device|\bnull\b|\bundefined\b')
 
 
 def free_port():
@@ -90,6 +91,14 @@ class TestPage(unittest.TestCase):
             subprocess.run([QUORIND, '--config', cls.config, 'user', 'add'] + args, input='venue-secret\n', text=True, check=True)
         cls.base = 'http://127.0.0.1:%d' % cls.port
         cls.start_service()
+        # The second unit's approved settings are what it holds now.
+        golden = os.path.join(d, 'golden.txt')
+        with open(golden, 'wb') as f:
+            f.write(cls.call('GET', '/units/%s/backup' % urllib.parse.quote(HOSTILE, safe='')))
+        cls.stop_service()
+        with open(cls.config, 'a') as f:
+            f.write('golden=%s\n' % golden)
+        cls.start_service()
         cls.browsers = []
         with open(AXE) as f:
             cls.axe = f.read()
@@ -97,14 +106,20 @@ class TestPage(unittest.TestCase):
     @classmethod
     def start_service(cls):
         cls.service = subprocess.Popen([QUORIND, '--config', cls.config])
+        cls.token = None
         wait_for(lambda: cls.status('/') == 200, 10)
+        wait_for(lambda: all(u['state'] == 'online' for u in json.loads(cls.call('GET', '/units'))['units']), 10)
+
+    @classmethod
+    def stop_service(cls):
+        cls.service.send_signal(signal.SIGTERM)
+        cls.service.wait(15)
 
     @classmethod
     def tearDownClass(cls):
         for browser in cls.browsers:
             browser.quit()
-        cls.service.send_signal(signal.SIGTERM)
-        cls.service.wait(15)
+        cls.stop_service()
         for sim in cls.sims.values():
             sim.stop()
 
@@ -117,9 +132,11 @@ class TestPage(unittest.TestCase):
 
     @classmethod
     def call(cls, method, path, body=None):
-        token = json.loads(urllib.request.urlopen(urllib.request.Request(
-            cls.base + '/api/v1/login', data=b'{"user":"ada","password":"venue-secret"}',
-            headers={'Content-Type': 'application/json'})).read())['token']
+        if cls.token is None:
+            cls.token = json.loads(urllib.request.urlopen(urllib.request.Request(
+                cls.base + '/api/v1/login', data=b'{"user":"ada","password":"venue-secret"}',
+                headers={'Content-Type': 'application/json'})).read())['token']
+        token = cls.token
         return urllib.request.urlopen(urllib.request.Request(
             cls.base + '/api/v1' + path, method=method, data=body,
             headers={'Authorization': 'Bearer ' + token, 'Content-Type': 'application/json'})).read()
@@ -243,6 +260,7 @@ class TestPage(unittest.TestCase):
         self.call('POST', '/units/room1/settings', json.dumps({'KTV volume': ktv}).encode())
         self.assertTrue(wait_for(lambda: staff.find_element(By.ID, 'slider-KTV').get_attribute('value') == str(ktv), 5))
         self.assertEqual(self.focused(staff), program)
+        staff.execute_script('window.scrollTo(0, 0)')
         staff.save_screenshot(os.path.join(SHOTS, 'room-360x740.png'))
 
         # The −/+ buttons step by one.
@@ -305,7 +323,8 @@ class TestPage(unittest.TestCase):
         self.assertEqual(self.note(admin, 'admin'), '')
         admin.find_element(By.XPATH, '//button[text()="上传并恢复"]').click()
         wait_for(lambda: admin.find_element(By.CSS_SELECTOR, 'dialog[open]'), 5).find_element(By.CSS_SELECTOR, '.primary').click()
-        self.assertTrue(wait_for(lambda: '这不是配置文件' in self.note(admin, 'admin'), 10), self.note(admin, 'admin'))
+        self.assertTrue(wait_for(lambda: '配置文件' in self.note(admin, 'admin'), 10), self.note(admin, 'admin'))
+        self.assertNotIn('数值无效', self.note(admin, 'admin'))
         # The audit log shows each time as the service gives it, in words.
         admin.find_element(By.XPATH, '//button[text()="查看"]').click()
         entries = wait_for(lambda: admin.find_elements(By.CSS_SELECTOR, '.audit li'), 5)
@@ -352,6 +371,7 @@ class TestPage(unittest.TestCase):
             # Offline: said at the room's top, every control disabled.
             self.assertTrue(wait_for(lambda: '离线' in staff.find_element(By.CSS_SELECTOR, '.notice').text, 15))
             self.assertEqual(staff.find_elements(By.CSS_SELECTOR, 'main section button:enabled, main input:enabled'), [])
+            staff.execute_script('window.scrollTo(0, 0)')
             staff.save_screenshot(os.path.join(SHOTS, 'room-offline-360x740.png'))
         finally:
             sim.process.send_signal(signal.SIGCONT)
@@ -397,8 +417,7 @@ class TestPage(unittest.TestCase):
         staff = self.browser(360, 740)
         self.login(staff, 'sam')
         self.open_room(staff, 'room1')
-        self.service.send_signal(signal.SIGTERM)
-        self.service.wait(15)
+        self.stop_service()
         started = time.time()
         banner = staff.find_element(By.ID, 'banner')
         self.assertTrue(wait_for(lambda: banner.is_displayed(), 5))
@@ -413,6 +432,25 @@ class TestPage(unittest.TestCase):
         self.assertTrue(wait_for(lambda: not banner.is_displayed(), 10), 'the banner stays')
         self.assertTrue(wait_for(lambda: staff.find_elements(By.ID, 'slider-MIC'), 5), 'logged out by the restart')
         self.assertTrue(wait_for(lambda: staff.find_element(By.ID, 'slider-MIC').is_enabled(), 10))
+
+    def test_7_drift_badge_follows_repair(self):
+        # Waits for drift recounted after every change and repair (issue 26, the service's side).
+        admin = self.browser(1280, 800)
+        self.login(admin, 'ada')
+        hostile = urllib.parse.quote(HOSTILE, safe='')
+        self.call('POST', '/units/%s/settings' % hostile, b'{"MUSIC1 57Hz": 3}')
+        card = lambda: next(c for c in admin.find_elements(By.CSS_SELECTOR, '.card') if HOSTILE in c.text)
+        self.assertTrue(wait_for(lambda: '偏离批准的设置 1 项' in card().text, 10), 'no badge for an admin\'s own change')
+        self.open_room(admin, HOSTILE)
+        admin.find_element(By.XPATH, '//button[text()="恢复批准的设置"]').click()
+        dialog = wait_for(lambda: admin.find_element(By.CSS_SELECTOR, 'dialog[open]'), 5)
+        self.assertIn(HOSTILE, dialog.text)
+        dialog.find_element(By.CSS_SELECTOR, '.primary').click()
+        self.assertTrue(wait_for(lambda: '1 项' in self.note(admin, 'admin'), 20), self.note(admin, 'admin'))
+        self.assertTrue(wait_for(lambda: '偏离' not in admin.find_element(By.CSS_SELECTOR, '.room-state').text, 10))
+        admin.find_element(By.XPATH, '//button[text()="检查偏离"]').click()
+        self.assertTrue(wait_for(lambda: self.note(admin, 'admin') == '没有偏离', 20))
+        self.assertEqual(self.unit(HOSTILE)['drift'], 0)
 
 
 def contrast(first, second):
