@@ -13,6 +13,7 @@ let t = languages[language];
 let session = null;  // { user, role, csrf, staff }
 let units = new Map();  // by unit.id || unit.name
 let live = [];  // the live settings and their values as the service names them
+let scenes = [];  // the scenes this person may see, where the service has them
 let events = null;
 let connected = true;
 let view = null;  // what is on screen: the overview's cards, or a room's controls
@@ -160,6 +161,7 @@ async function start() {
   session = result.body;
   const names = await api('GET', '/live-settings');
   if (names.status === 200) live = names.body.settings;
+  await loadScenes();
   labelHeader();
   await loadUnits();
   listen();
@@ -169,6 +171,11 @@ async function start() {
 async function logout() {
   await api('POST', '/logout');
   showLogin();
+}
+
+async function loadScenes() {
+  const result = await api('GET', '/scenes');
+  scenes = result.status === 200 && Array.isArray(result.body.scenes) ? result.body.scenes : [];
 }
 
 async function loadUnits() {
@@ -188,6 +195,7 @@ function listen() {
   });
   events.addEventListener('open', async () => {
     await loadUnits();
+    if (!connected) await loadScenes();
     if (!session) return;
     if (!connected) {
       connected = true;
@@ -242,6 +250,7 @@ function badges(unit) {
   const list = [];
   if (connected && unit.live.mute === 1) list.push(el('span', { class: 'badge muted' }, t.muted));
   if (connected && unit.drift > 0) list.push(el('span', { class: 'badge' }, words(t.drift, { count: unit.drift })));
+  if (unit.alerts > 0) list.push(el('span', { class: 'badge' }, words(t.alertCount, { count: unit.alerts })));
   if (unit.scene && unit.scene.name)
     list.push(el('span', { class: 'tag' }, words(unit.scene.modified ? t.sceneModified : t.scene, { name: unit.scene.name })));
   if (unit.cap && unit.cap.name)
@@ -284,7 +293,22 @@ function showOverview() {
   }
   const parts = [...venues].map(([venue, list]) => venue ? el('section', { class: 'venue' }, el('h3', {}, venue), list) : list);
   main.replaceChildren(heading, ...parts);
+  if (session.role === 'admin') main.append(alertList());
   heading.focus();
+}
+
+// Open alerts for admins, where the service keeps them.
+function alertList() {
+  const list = el('ul', { class: 'alerts' });
+  const node = el('section', { 'aria-labelledby': 'alerts-heading', hidden: true }, el('h3', { id: 'alerts-heading' }, t.alerts), list);
+  api('GET', '/alerts').then(result => {
+    const open = result.status === 200 && Array.isArray(result.body.open) ? result.body.open : [];
+    list.replaceChildren(...open.map(alert => el('li', {},
+      el('b', {}, t.alertKinds[alert.kind] ?? alert.kind), ' · ', [alert.venue, alert.unit].filter(Boolean).join(' / '),
+      ' · ', words(t.alertSince, { since: (alert.since ?? '').replace('T', ' ') }))));
+    node.hidden = open.length === 0;
+  });
+  return node;
 }
 
 function card(unit) {
@@ -372,7 +396,8 @@ function showRoom(key) {
     };
     const show = value => {
       const fresh = units.get(key);
-      slider.max = fresh.live.maximum[name] ?? 80;
+      const limit = fresh.cap && fresh.cap.limits ? fresh.cap.limits[name] : undefined;
+      slider.max = Math.min(fresh.live.maximum[name] ?? 80, limit ?? 80);
       if (value !== null && value !== undefined) slider.value = value;
       shown();
     };
@@ -443,6 +468,22 @@ function showRoom(key) {
   const page = el('div', { id: 'room' },
     el('p', {}, el('a', { href: '#/' }, t.backToAll)), heading, state, notice,
     volumes, mutes, keyRow, programs);
+  const recallable = scenes.filter(scene => scene['may-recall'] && (scene.units ?? []).includes(unit.name));
+  if (recallable.length) {
+    const recalls = section('scenes-heading', t.scenes, false);
+    recalls.append(el('div', { class: 'row' }, recallable.map(scene => {
+      const button = el('button', { type: 'button' }, words(t.recall, { name: scene.name }));
+      button.addEventListener('click', async () => {
+        const result = await api('POST', '/scenes/' + encodeURIComponent(scene.name) + '/recall', JSON.stringify({ units: [unit.name] }));
+        const mine = result.status === 200 && result.body.results ? result.body.results[unit.name] : null;
+        if (mine && mine.status === 200) recalls.note.say(words(t.recalled, { name: scene.name }), true);
+        else recalls.note.say(reason(mine ? { status: mine.status, body: mine } : result));
+      });
+      controls.push([button, 'scene']);
+      return button;
+    })), recalls.note);
+    page.append(recalls);
+  }
   if (session.role === 'admin') page.append(adminTools(key, unit));
   main.replaceChildren(page);
 
@@ -469,7 +510,7 @@ function showRoom(key) {
     for (const [setting, s] of Object.entries(senders))
       if (!s.busy && !(s.held && s.held())) s.show(fresh.live[setting]);
     const focused = document.activeElement;
-    for (const [control, setting] of controls) control.disabled = !usable || !canChange(setting);
+    for (const [control, setting] of controls) control.disabled = !usable || (setting !== 'scene' && !canChange(setting));
     if (focused && focused.disabled) notice.focus();
   };
   room.update(unit);
