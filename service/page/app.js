@@ -248,7 +248,7 @@ function stateOf(unit) {
 
 function badges(unit) {
   const list = [];
-  if (connected && unit.live.mute === 1) list.push(el('span', { class: 'badge muted' }, t.muted));
+  if (connected && unit.live.mute === 1) list.push(el('span', { class: 'badge mute' }, t.muted));
   if (connected && unit.drift > 0) list.push(el('span', { class: 'badge' }, words(t.drift, { count: unit.drift })));
   if (unit.alerts > 0) list.push(el('span', { class: 'badge' }, words(t.alertCount, { count: unit.alerts })));
   if (unit.scene && unit.scene.name)
@@ -502,7 +502,10 @@ function showRoom(key) {
     }
     const longBusy = busySince && Date.now() - busySince > 1000;
     const usable = unitState === 'online' || (unitState === 'busy' && !longBusy);
-    state.replaceChildren(stateWord(fresh), ...badges(fresh),
+    // The unit's own reason is for admins, who know the machine's words.
+    const detail = session.role === 'admin' && unitState === 'offline' && fresh.error
+      ? [el('span', { class: 'muted', lang: 'en' }, fresh.error)] : [];
+    state.replaceChildren(stateWord(fresh), ...detail, ...badges(fresh),
       ...(session.role === 'viewer' ? [el('span', { class: 'tag' }, t.readOnly)] : []));
     notice.textContent = unitState === 'unknown' ? t.unknownTop
       : unitState === 'offline' ? t.offlineTop : !usable ? t.busyTop : '';
