@@ -115,6 +115,10 @@ function labelHeader() {
   if (session)
     who.append(el('span', {}, session.user + ' · ' + (t.roles[session.role] || session.role)),
                el('button', { type: 'button', onclick: logout }, t.logout));
+  showBanner();
+}
+
+function showBanner() {
   banner.textContent = connected ? '' : t.serviceGone;
   banner.hidden = connected;
 }
@@ -199,7 +203,7 @@ function listen() {
     if (!session) return;
     if (!connected) {
       connected = true;
-      labelHeader();
+      showBanner();
     }
     for (const unit of units.values()) refresh(unit);
   });
@@ -209,7 +213,7 @@ function listen() {
     if (!session) return;
     if (connected) {
       connected = false;
-      labelHeader();
+      showBanner();
       for (const unit of units.values()) refresh(unit);
     }
     setTimeout(reconnect, 1000);
@@ -410,6 +414,7 @@ function showRoom(key) {
       s.push(Number(slider.value));
     };
     slider.addEventListener('pointerdown', () => { slider.dataset.moving = '1'; });
+    for (const end of ['pointerup', 'pointercancel']) slider.addEventListener(end, () => { delete slider.dataset.moving; });
     slider.addEventListener('input', shown);
     slider.addEventListener('change', () => { delete slider.dataset.moving; s.push(Number(slider.value)); });
     const down = el('button', { type: 'button', class: 'step', 'aria-label': words(t.down, { name: label }), onclick: step(-1) }, '−1');

@@ -73,6 +73,8 @@ class Sim:
     def stop(self):
         self.process.kill()
         self.process.wait()
+        self.process.stdout.close()
+        self.log.close()
 
 
 class TestPage(unittest.TestCase):
