@@ -36,7 +36,7 @@ public:
     {
         QString text;
         QString code;
-        operator QString() const { return text; }
+        operator QString() const { return text; }  // a Finish that takes the text alone fits still
         QJsonObject Json() const { return {{QStringLiteral("error"), text}, {QStringLiteral("code"), code}}; }
     };
     // The work's result, or nothing and why not (the unit is offline, too many requests
