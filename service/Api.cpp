@@ -2,6 +2,7 @@
 
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "ChainApi.h"
 #include "LiveSettings.h"
 #include "Metrics.h"
 #include "Sessions.h"
@@ -149,6 +150,12 @@ Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, Au
     sessionCheck.start();
 }
 
+void Api::Follow(ChainApi &followed)
+{
+    chain = &followed;
+    connect(chain, &ChainApi::UnitChanged, this, [this](const QString &id, const QJsonObject &unit) { events.Send(id, unit); });
+}
+
 void Api::CheckSessions()
 {
     for (const QString &user : accounts.Refresh(config.accounts))
@@ -205,6 +212,8 @@ void Api::Route(Call &call)
     if (what == QLatin1String("events") && p.size() == 3)
         return call.Is(M::Get) ? events.Add(call.socket, *call.account, call.token, this)
                                : call.answer->Error(405, QStringLiteral("GET only"));
+    if (chain && chain->Route(call.request, p.mid(2), *call.account, call.answer))
+        return;
     if (what == QLatin1String("units") && p.size() == 3)
         return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("units") && p.size() == 5)

@@ -1,0 +1,225 @@
+#include "ChainFollower.h"
+
+#include "UnitName.h"
+
+#include <QJsonDocument>
+#include <QSysInfo>
+#include <QTimer>
+#include <QUuid>
+
+namespace {
+
+std::optional<QJsonObject> JsonObject(const QByteArray &payload)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(payload);
+    return document.isObject() ? std::optional(document.object()) : std::nullopt;
+}
+
+QString IdOf(const QString &venue, const QString &unit)
+{
+    return venue + QLatin1Char('/') + unit;
+}
+
+} // namespace
+
+ChainFollower::ChainFollower(const ChainConfig &config, QObject *parent)
+    : QObject(parent), config(config), client(config.broker)
+{
+    connect(&client, &MqttClient::Connected, this, &ChainFollower::Connected);
+    connect(&client, &MqttClient::Message, this, &ChainFollower::Message);
+}
+
+bool ChainFollower::Start(QString *error)
+{
+    // A session the broker keeps: what venues say while this service restarts waits for it.
+    const QString id = config.broker.clientId.isEmpty() ? QStringLiteral("quorind-chain-") + QSysInfo::machineHostName()
+                                                        : config.broker.clientId;
+    return client.Start({id, false, std::nullopt}, error);
+}
+
+void ChainFollower::Connected()
+{
+    for (const QString &filter : std::as_const(config.prefixes))
+        client.Subscribe(filter);
+}
+
+QStringList ChainFollower::Ids() const
+{
+    QStringList ids = units.keys();
+    ids.sort();
+    return ids;
+}
+
+// PREFIX/status, PREFIX/alerts, PREFIX/UNIT/(availability|state|audit|result) and
+// PREFIX/scenes/NAME/result, where PREFIX is FILTER/VENUE; a venue may have several levels.
+void ChainFollower::Message(const QString &topic, const QByteArray &payload)
+{
+    for (const QString &filter : std::as_const(config.prefixes)) {
+        const QString base = filter.chopped(1);
+        if (!topic.startsWith(base))
+            continue;
+        const QStringList rest = topic.mid(base.size()).split(QLatin1Char('/'));
+        if (rest.size() < 2 || rest.contains(QString()))
+            return;
+        const QString &last = rest.last();
+        const int venueLevels = last == QLatin1String("status") || last == QLatin1String("alerts") ? rest.size() - 1
+                                                                                                  : rest.size() - 2;
+        if (venueLevels < 1)
+            return;
+        const QString venue = rest.mid(0, venueLevels).join(QLatin1Char('/'));
+        return Heard(venue, base + venue, rest.mid(venueLevels), payload);
+    }
+}
+
+void ChainFollower::Heard(const QString &venue, const QString &prefix, const QStringList &rest, const QByteArray &payload)
+{
+    const QString &what = rest.last();
+    if (what == QLatin1String("result"))
+        return Answer(venue, payload);
+    // Retained messages come in any order: a room may be heard of before its venue's status.
+    if (!venues.contains(venue)) {
+        if (venues.size() >= MostVenues)
+            return;
+        venues[venue].prefix = prefix;
+    }
+    if (what == QLatin1String("status"))
+        return Status(venue, payload);
+    if (what == QLatin1String("alerts"))
+        return Alert(venue, payload);
+    Unit *unit = UnitOf(venue, rest.first());
+    if (!unit)
+        return;
+    const QString id = IdOf(venue, unit->name);
+    if (what == QLatin1String("availability") && (payload == "online" || payload == "offline")) {
+        unit->available = payload == "online";
+        Show(id);
+    } else if (what == QLatin1String("state")) {
+        if (const std::optional<QJsonObject> state = JsonObject(payload)) {
+            unit->state = *state;
+            Show(id);
+        }
+    } else if (what == QLatin1String("audit") && payload.size() <= MostEntryBytes) {
+        std::optional<QJsonObject> entry = JsonObject(payload);
+        if (!entry)
+            return;
+        entry->insert(QStringLiteral("venue"), venue);
+        entry->insert(QStringLiteral("id"), id);
+        // The venue's message says when it was done only if the venue wrote it in.
+        if (!entry->contains(QStringLiteral("time")))
+            entry->insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+        audit.push_front(*entry);
+        if (audit.size() > MostAudit)
+            audit.pop_back();
+    }
+}
+
+void ChainFollower::Status(const QString &venue, const QByteArray &payload)
+{
+    if (payload != "online" && payload != "offline")
+        return;
+    venues[venue].online = payload == "online";
+    for (auto it = units.cbegin(); it != units.cend(); ++it)
+        if (it->venue == venue)
+            Show(it.key());
+}
+
+ChainFollower::Unit *ChainFollower::UnitOf(const QString &venue, const QString &name)
+{
+    const QString id = IdOf(venue, name);
+    if (units.contains(id))
+        return &units[id];
+    if (!UnitNameFault(name).isEmpty() || name.contains(QLatin1Char('+')) || name.contains(QLatin1Char('#'))
+        || unitsIn.value(venue) >= MostUnitsPerVenue)
+        return nullptr;
+    ++unitsIn[venue];
+    Unit &unit = units[id];
+    unit.venue = venue;
+    unit.name = name;
+    unit.since = QDateTime::currentDateTimeUtc();
+    return &unit;
+}
+
+void ChainFollower::Show(const QString &id)
+{
+    Unit &unit = units[id];
+    const bool online = unit.available && venues.value(unit.venue).online;
+    if (online != unit.shownOnline) {
+        unit.shownOnline = online;
+        unit.since = QDateTime::currentDateTimeUtc();
+    }
+    emit UnitChanged(id);
+}
+
+// One message for each alert as it begins and as it ends.
+void ChainFollower::Alert(const QString &venue, const QByteArray &payload)
+{
+    std::optional<QJsonObject> alert = payload.size() <= MostEntryBytes ? JsonObject(payload) : std::nullopt;
+    if (!alert || !alert->contains(QStringLiteral("id")))
+        return;
+    alert->insert(QStringLiteral("venue"), venue);
+    const QString key = venue + QLatin1Char('\n') + alert->value(QStringLiteral("id")).toVariant().toString();
+    const QString unit = alert->value(QStringLiteral("unit")).toString();
+    const QString id = unit.isEmpty() ? QString() : IdOf(venue, unit);
+    const QString state = alert->value(QStringLiteral("state")).toString();
+    if (state == QLatin1String("begun") && !openAlerts.contains(key) && openAlerts.size() < MostOpenAlerts) {
+        openAlerts.insert(key, *alert);
+        ++alertsOn[id];
+    } else if (state == QLatin1String("ended") && openAlerts.remove(key)) {
+        if (--alertsOn[id] <= 0)
+            alertsOn.remove(id);
+        recentAlerts.push_front(*alert);
+        if (recentAlerts.size() > MostRecentAlerts)
+            recentAlerts.pop_back();
+    } else {
+        return;
+    }
+    if (units.contains(id))
+        emit UnitChanged(id);
+}
+
+QList<QJsonObject> ChainFollower::Audit(int limit, const QString &id, const QString &venue, const QString &user) const
+{
+    QList<QJsonObject> found;
+    for (auto it = audit.cbegin(); it != audit.cend() && found.size() < limit; ++it)
+        if ((id.isEmpty() || (*it)[QStringLiteral("id")].toString() == id)
+            && (venue.isEmpty() || (*it)[QStringLiteral("venue")].toString() == venue)
+            && (user.isEmpty() || (*it)[QStringLiteral("user")].toString() == user))
+            found.append(*it);
+    return found;
+}
+
+bool ChainFollower::Command(const QString &venue, const QString &tail, QJsonObject payload, Answered answered)
+{
+    if (pending.size() >= MostPending || !venues.contains(venue))
+        return false;
+    const QString request = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    payload.insert(QStringLiteral("request"), request);
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, request] {
+        const Pending gone = pending.take(request);
+        gone.timer->deleteLater();
+        gone.answered(std::nullopt);
+    });
+    pending.insert(request, {venue, std::move(answered), timer});
+    timer->start(AnswerMs);
+    client.Publish(venues[venue].prefix + QLatin1Char('/') + tail, QJsonDocument(payload).toJson(QJsonDocument::Compact),
+                   false);
+    return true;
+}
+
+// Only the venue a command went to may answer it.
+void ChainFollower::Answer(const QString &venue, const QByteArray &payload)
+{
+    const std::optional<QJsonObject> answer = JsonObject(payload);
+    const QString request = answer ? answer->value(QStringLiteral("request")).toString() : QString();
+    const auto it = pending.constFind(request);
+    if (request.isEmpty() || it == pending.cend())
+        return;
+    // PREFIX/scenes/NAME/result names one more level than PREFIX/UNIT/result.
+    if (it->venue != venue && it->venue + QStringLiteral("/scenes") != venue)
+        return;
+    const Pending done = pending.take(request);
+    delete done.timer;
+    done.answered(*answer);
+}
