@@ -62,6 +62,11 @@ void ChainFollower::Message(const QString &topic, const QByteArray &payload)
         if (rest.size() < 2 || rest.contains(QString()))
             return;
         const QString &last = rest.last();
+        static const QStringList heard{QStringLiteral("status"), QStringLiteral("alerts"), QStringLiteral("availability"),
+                                       QStringLiteral("state"), QStringLiteral("audit"), QStringLiteral("result")};
+        // Commands, this service's own among them, and whatever else is not a venue's to say.
+        if (!heard.contains(last) || topic.size() > MostTopicChars)
+            return;
         const int venueLevels = last == QLatin1String("status") || last == QLatin1String("alerts") ? rest.size() - 1
                                                                                                   : rest.size() - 2;
         if (venueLevels < 1)
@@ -163,9 +168,10 @@ void ChainFollower::Alert(const QString &venue, const QByteArray &payload)
     const QString state = alert->value(QStringLiteral("state")).toString();
     if (state == QLatin1String("begun") && !openAlerts.contains(key) && openAlerts.size() < MostOpenAlerts) {
         openAlerts.insert(key, *alert);
-        ++alertsOn[id];
+        if (!id.isEmpty())
+            ++alertsOn[id];
     } else if (state == QLatin1String("ended") && openAlerts.remove(key)) {
-        if (--alertsOn[id] <= 0)
+        if (!id.isEmpty() && --alertsOn[id] <= 0)
             alertsOn.remove(id);
         recentAlerts.push_front(*alert);
         if (recentAlerts.size() > MostRecentAlerts)

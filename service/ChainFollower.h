@@ -24,6 +24,7 @@ class ChainFollower : public QObject
 
 public:
     static constexpr int MostAudit = 10000;
+    static constexpr int MostTopicChars = 512;
     static constexpr int MostEntryBytes = 4096;  // an audit line or an alert
     static constexpr int MostVenues = 1000;
     static constexpr int MostUnitsPerVenue = 256;
