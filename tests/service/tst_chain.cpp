@@ -101,6 +101,7 @@ class TestChain : public QObject
 
 private slots:
     void initTestCase();
+    void headOfficeHasNoUnits();
     void followsVenuesAndCommandsThem();
     void venueLostAndBridgeCut();
 };
@@ -109,6 +110,16 @@ void TestChain::initTestCase()
 {
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("mosquitto"), {QStringLiteral("/usr/sbin")}).isEmpty(),
              "mosquitto is not installed");
+}
+
+void TestChain::headOfficeHasNoUnits()
+{
+    ServiceFixture f(1, QStringLiteral("[chain]\nurl=mqtt://127.0.0.1:1883\n"));
+    QProcess service;
+    service.start(QStringLiteral(QUORIND), {QStringLiteral("--config"), f.ConfigPath()});
+    QVERIFY(service.waitForFinished(10000));
+    QCOMPARE(service.exitCode(), 2);
+    QVERIFY(QString::fromLocal8Bit(service.readAllStandardError()).contains(QStringLiteral("has no units")));
 }
 
 // A venue's change reaches the head office's list, event stream and audit; an admin's
@@ -160,6 +171,13 @@ void TestChain::followsVenuesAndCommandsThem()
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/status"), "online"));
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/availability"), "online"));
     QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("ghost/room1"))[QStringLiteral("state")].toString(), QStringLiteral("online"), 5000);
+    // A venue's word is bounded and must be JSON.
+    QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/audit"), "not json"));
+    QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/audit"),
+                             R"({"user":"ghost","setting":")" + QByteArray(5000, 'x') + R"("})"));
+    QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/audit"), R"({"user":"ghost","new":7})"));
+    QTRY_VERIFY_WITH_TIMEOUT(chain.office->Call("GET", QStringLiteral("/api/v1/audit?venue=ghost"), {}, boss)
+                                 .Json()[QStringLiteral("entries")].toArray().size() == 1, 5000);
     const HttpReply silent = chain.office->Call("POST", QStringLiteral("/api/v1/units/ghost%2Froom1/settings"), R"({"MIC volume": 5})", boss);
     QCOMPARE(silent.status, 504);
     QCOMPARE(silent.Json()[QStringLiteral("code")].toString(), QStringLiteral("venue-no-answer"));
