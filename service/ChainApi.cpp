@@ -137,9 +137,10 @@ QJsonObject ChainApi::UnitJson(const QString &id, bool admin) const
 {
     const ChainFollower::Unit &unit = *follower.Find(id);
     const QJsonObject &state = unit.state;
-    const QString error = !follower.VenueOnline(unit.venue) ? QStringLiteral("the venue is offline")
-        : !unit.available                                   ? QStringLiteral("offline at the venue")
-                                                            : QString();
+    const QString error = !follower.VenueBridged(unit.venue) ? QStringLiteral("the venue's broker is cut off")
+        : !follower.VenueOnline(unit.venue)                  ? QStringLiteral("the venue is offline")
+        : !unit.available                                    ? QStringLiteral("offline at the venue")
+                                                             : QString();
     QJsonObject json{{QStringLiteral("name"), unit.name},
                      {QStringLiteral("venue"), unit.venue},
                      {QStringLiteral("id"), id},

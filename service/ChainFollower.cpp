@@ -51,7 +51,8 @@ QStringList ChainFollower::Ids() const
 }
 
 // PREFIX/status, PREFIX/alerts, PREFIX/UNIT/(availability|state|audit|result) and
-// PREFIX/scenes/NAME/result, where PREFIX is FILTER/VENUE; a venue may have several levels.
+// PREFIX/scenes/NAME/result, where PREFIX is FILTER/VENUE (a venue may have several levels),
+// and the bridge's notification FILTER/bridges/VENUE.
 void ChainFollower::Message(const QString &topic, const QByteArray &payload)
 {
     for (const QString &filter : std::as_const(config.prefixes)) {
@@ -59,13 +60,18 @@ void ChainFollower::Message(const QString &topic, const QByteArray &payload)
         if (!topic.startsWith(base))
             continue;
         const QStringList rest = topic.mid(base.size()).split(QLatin1Char('/'));
-        if (rest.size() < 2 || rest.contains(QString()))
+        if (rest.size() < 2 || rest.contains(QString()) || topic.size() > MostTopicChars)
             return;
+        // Outside the venue's prefix, lest the venue's broker send its own retained copy back.
+        if (rest.first() == QLatin1String("bridges")) {
+            const QString venue = rest.mid(1).join(QLatin1Char('/'));
+            return Heard(venue, base + venue, {QStringLiteral("bridge")}, payload);
+        }
         const QString &last = rest.last();
         static const QStringList heard{QStringLiteral("status"), QStringLiteral("alerts"), QStringLiteral("availability"),
                                        QStringLiteral("state"), QStringLiteral("audit"), QStringLiteral("result")};
         // Commands, this service's own among them, and whatever else is not a venue's to say.
-        if (!heard.contains(last) || topic.size() > MostTopicChars)
+        if (!heard.contains(last))
             return;
         const int venueLevels = last == QLatin1String("status") || last == QLatin1String("alerts") ? rest.size() - 1
                                                                                                   : rest.size() - 2;
@@ -87,8 +93,8 @@ void ChainFollower::Heard(const QString &venue, const QString &prefix, const QSt
             return;
         venues[venue].prefix = prefix;
     }
-    if (what == QLatin1String("status"))
-        return Status(venue, payload);
+    if (what == QLatin1String("status") || what == QLatin1String("bridge"))
+        return Status(venue, what, payload);
     if (what == QLatin1String("alerts"))
         return Alert(venue, payload);
     Unit *unit = UnitOf(venue, rest.first());
@@ -118,11 +124,17 @@ void ChainFollower::Heard(const QString &venue, const QString &prefix, const QSt
     }
 }
 
-void ChainFollower::Status(const QString &venue, const QByteArray &payload)
+// The venue's quorind says online or offline (its last will); the venue broker's bridge 1 or 0
+// (the will it left with this broker, given when the bridge is cut).
+void ChainFollower::Status(const QString &venue, const QString &what, const QByteArray &payload)
 {
-    if (payload != "online" && payload != "offline")
+    Venue &v = venues[venue];
+    if (what == QLatin1String("status") && (payload == "online" || payload == "offline"))
+        v.online = payload == "online";
+    else if (what == QLatin1String("bridge") && (payload == "1" || payload == "0"))
+        v.bridged = payload == "1";
+    else
         return;
-    venues[venue].online = payload == "online";
     for (auto it = units.cbegin(); it != units.cend(); ++it)
         if (it->venue == venue)
             Show(it.key());
@@ -147,7 +159,7 @@ ChainFollower::Unit *ChainFollower::UnitOf(const QString &venue, const QString &
 void ChainFollower::Show(const QString &id)
 {
     Unit &unit = units[id];
-    const bool online = unit.available && venues.value(unit.venue).online;
+    const bool online = unit.available && venues.value(unit.venue).Reached();
     if (online != unit.shownOnline) {
         unit.shownOnline = online;
         unit.since = QDateTime::currentDateTimeUtc();

@@ -14,7 +14,7 @@
 class QTimer;
 
 // What a head office knows of its venues, as their brokers bridge it here: each venue's
-// status, each room's availability and state, the chain's recent audit, the alerts begun
+// status and bridge, each room's availability and state, the chain's recent audit, the alerts begun
 // and not yet ended. A command goes to a venue as the venue's own message, carrying a
 // request id that the venue's answer echoes. Everything heard is a venue's word: sizes are
 // bounded, anything but the expected JSON is dropped.
@@ -36,7 +36,9 @@ public:
     struct Venue
     {
         QString prefix;
-        bool online = false;
+        bool online = false;   // its quorind's status
+        bool bridged = true;   // its broker's bridge to this one, as the bridge's notification says
+        bool Reached() const { return online && bridged; }
     };
     struct Unit
     {
@@ -59,7 +61,8 @@ public:
         const auto it = units.constFind(id);
         return it == units.cend() ? nullptr : &*it;
     }
-    bool VenueOnline(const QString &venue) const { return venues.value(venue).online; }
+    bool VenueOnline(const QString &venue) const { return venues.value(venue).Reached(); }
+    bool VenueBridged(const QString &venue) const { return venues.value(venue).bridged; }
     bool KnowsVenue(const QString &venue) const { return venues.contains(venue); }
     // The newest audit entries first, those of id, venue and user when given.
     QList<QJsonObject> Audit(int limit, const QString &id, const QString &venue, const QString &user) const;
@@ -84,7 +87,7 @@ private:
     void Connected();
     void Message(const QString &topic, const QByteArray &payload);
     void Heard(const QString &venue, const QString &prefix, const QStringList &rest, const QByteArray &payload);
-    void Status(const QString &venue, const QByteArray &payload);
+    void Status(const QString &venue, const QString &what, const QByteArray &payload);
     void Alert(const QString &venue, const QByteArray &payload);
     void Answer(const QString &venue, const QByteArray &payload);
     Unit *UnitOf(const QString &venue, const QString &name);

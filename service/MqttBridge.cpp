@@ -4,7 +4,6 @@
 #include "LiveSettings.h"
 #include "UnitFleet.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

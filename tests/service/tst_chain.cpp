@@ -37,7 +37,7 @@ struct Chain
                 QList<Mosquitto::User>{Service}, QStringLiteral("user quorind\ntopic readwrite quorin/#\ntopic readwrite homeassistant/#\n")));
             broker.extra = QStringLiteral("connection hq\naddress 127.0.0.1:%1\nremote_username %2\nremote_password %3\n"
                                           "remote_clientid bridge-venue%4\ntopic quorin/venue%4/# both 1\ncleansession false\n"
-                                          "restart_timeout 1 2\n")
+                                          "restart_timeout 1 2\nnotification_topic quorin/bridges/venue%4\n")
                                .arg(hq.port).arg(BridgeUser(v).name, BridgeUser(v).password).arg(v);
             venues.push_back(std::make_unique<ServiceFixture>(
                 1, QStringLiteral("[mqtt]\nurl=mqtt://127.0.0.1:%1\nusername=quorind\npassword-file=%2\nprefix=quorin/venue%3\n")
@@ -84,8 +84,8 @@ struct Chain
 
     QTemporaryDir dir;
     Mosquitto hq{{Office, BridgeUser(1), BridgeUser(2)},
-                 QStringLiteral("user hq\ntopic readwrite quorin/#\n\nuser venue1\ntopic readwrite quorin/venue1/#\n\n"
-                                "user venue2\ntopic readwrite quorin/venue2/#\n")};
+                 QStringLiteral("user hq\ntopic readwrite quorin/#\n\nuser venue1\ntopic readwrite quorin/venue1/#\ntopic write quorin/bridges/venue1\n\n"
+                                "user venue2\ntopic readwrite quorin/venue2/#\ntopic write quorin/bridges/venue2\n")};
     std::vector<std::unique_ptr<Mosquitto>> brokers;
     std::vector<std::unique_ptr<ServiceFixture>> venues;
     std::unique_ptr<ServiceFixture> office;
@@ -184,7 +184,8 @@ void TestChain::followsVenuesAndCommandsThem()
 }
 
 // The head office's broker away while a venue changes things: the venue's broker keeps the
-// audit for the bridge and nothing is lost; a venue killed shows offline by its last will.
+// audit for the bridge and nothing is lost. A venue's broker gone shows by its bridge's will,
+// a venue's quorind killed by its own.
 void TestChain::venueLostAndBridgeCut()
 {
     Chain chain;
@@ -203,6 +204,13 @@ void TestChain::venueLostAndBridgeCut()
     QCOMPARE(chain.VenueVolumes(boss, 41), 1);
     QCOMPARE(chain.VenueVolumes(boss, 42), 1);
     QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("venue1/room1"))[QStringLiteral("live")][QStringLiteral("MUS volume")].toInt(), 43, 5000);
+
+    // The venue's own broker gone: the bridge's will at the head office's says it is cut off.
+    chain.brokers[0]->Stop();
+    QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("venue1/room1"))[QStringLiteral("error")].toString(),
+                              QStringLiteral("the venue's broker is cut off"), 10000);
+    QVERIFY(chain.brokers[0]->Start());
+    QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("venue1/room1"))[QStringLiteral("state")].toString(), QStringLiteral("online"), 20000);
 
     ::kill(pid_t(chain.venues[1]->Process().processId()), SIGKILL);
     QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("venue2/room1"))[QStringLiteral("state")].toString(), QStringLiteral("offline"), 45000);
