@@ -182,14 +182,14 @@ int main(int argc, char *argv[])
         reply->deleteLater();
         return answer;
     };
+    QElapsedTimer clock;
+    clock.start();
     QByteArray token;
     WaitFor([&] {
         token = QJsonDocument::fromJson(call("POST", QStringLiteral("/api/v1/login"), R"({"user":"bench","password":"bench-password"})", {}))
                     [QStringLiteral("token")].toString().toLatin1();
         return !token.isEmpty() || (Wait(100), false);
     }, 10000);
-    QElapsedTimer clock;
-    clock.start();
     const int all = Venues * Rooms;
     int online = 0;
     WaitFor([&] {
