@@ -124,7 +124,8 @@ void TestChain::headOfficeHasNoUnits()
 
 // A venue's change reaches the head office's list, event stream and audit; an admin's
 // command reaches the unit as its frame and comes back with the venue's answer, the
-// venue's MQTT role refusing what it refuses; staff send nothing; silence is a 504.
+// venue's MQTT role refusing what it refuses; a scene's answer is gathered by room; staff
+// send nothing; silence is a 504.
 void TestChain::followsVenuesAndCommandsThem()
 {
     Chain chain;
@@ -171,6 +172,24 @@ void TestChain::followsVenuesAndCommandsThem()
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/status"), "online"));
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/availability"), "online"));
     QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("ghost/room1"))[QStringLiteral("state")].toString(), QStringLiteral("online"), 5000);
+    // A scene recalled at a venue: its answer, paired by the request it echoes, is gathered by room.
+    QProcess venue;
+    venue.start(QStringLiteral("mosquitto_sub"), chain.hq.Client(Office) + QStringList{QStringLiteral("-C"), QStringLiteral("1"),
+                                                 QStringLiteral("-t"), QStringLiteral("quorin/ghost/scenes/quiet/recall")});
+    QVERIFY(venue.waitForStarted(3000));
+    QJsonObject recall;
+    connect(&venue, &QProcess::readyReadStandardOutput, this, [&] {
+        recall = QJsonDocument::fromJson(venue.readAllStandardOutput()).object();
+        const QJsonObject result{{QStringLiteral("request"), recall[QStringLiteral("request")]}, {QStringLiteral("status"), 200},
+                                 {QStringLiteral("results"), QJsonObject{{QStringLiteral("room1"), QJsonObject{{QStringLiteral("status"), 200}}}}}};
+        chain.hq.Publish(Office, QStringLiteral("quorin/ghost/scenes/quiet/result"), QJsonDocument(result).toJson());
+    });
+    QTest::qWait(500);
+    const HttpReply scene = chain.office->Call("POST", QStringLiteral("/api/v1/scenes/quiet/recall"), R"({"units": ["ghost/room1"]})", boss);
+    QCOMPARE(scene.status, 200);
+    QCOMPARE(recall[QStringLiteral("units")].toArray(), QJsonArray{QStringLiteral("room1")});
+    QCOMPARE(scene.Json()[QStringLiteral("results")][QStringLiteral("ghost/room1")][QStringLiteral("status")].toInt(), 200);
+
     // A venue's word is bounded and must be JSON.
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/audit"), "not json"));
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/audit"),
