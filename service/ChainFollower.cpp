@@ -82,11 +82,27 @@ void ChainFollower::Message(const QString &topic, const QByteArray &payload)
     }
 }
 
+// Only what a venue says in the expected form makes a venue or a room known here.
+std::optional<QJsonObject> ChainFollower::Expected(const QString &what, const QByteArray &payload)
+{
+    static const QHash<QString, QList<QByteArray>> words{{QStringLiteral("status"), {"online", "offline"}},
+                                                         {QStringLiteral("availability"), {"online", "offline"}},
+                                                         {QStringLiteral("bridge"), {"1", "0"}}};
+    if (words.contains(what))
+        return words[what].contains(payload) ? std::optional(QJsonObject()) : std::nullopt;
+    if (what != QLatin1String("state") && payload.size() > MostEntryBytes)
+        return std::nullopt;
+    return JsonObject(payload);
+}
+
 void ChainFollower::Heard(const QString &venue, const QString &prefix, const QStringList &rest, const QByteArray &payload)
 {
     const QString &what = rest.last();
     if (what == QLatin1String("result"))
         return Answer(venue, payload);
+    std::optional<QJsonObject> json = Expected(what, payload);
+    if (!json)
+        return;
     // Retained messages come in any order: a room may be heard of before its venue's status.
     if (!venues.contains(venue)) {
         if (venues.size() >= MostVenues)
@@ -96,29 +112,24 @@ void ChainFollower::Heard(const QString &venue, const QString &prefix, const QSt
     if (what == QLatin1String("status") || what == QLatin1String("bridge"))
         return Status(venue, what, payload);
     if (what == QLatin1String("alerts"))
-        return Alert(venue, payload);
+        return Alert(venue, *json);
     Unit *unit = UnitOf(venue, rest.first());
     if (!unit)
         return;
     const QString id = IdOf(venue, unit->name);
-    if (what == QLatin1String("availability") && (payload == "online" || payload == "offline")) {
+    if (what == QLatin1String("availability")) {
         unit->available = payload == "online";
         Show(id);
     } else if (what == QLatin1String("state")) {
-        if (const std::optional<QJsonObject> state = JsonObject(payload)) {
-            unit->state = *state;
-            Show(id);
-        }
-    } else if (what == QLatin1String("audit") && payload.size() <= MostEntryBytes) {
-        std::optional<QJsonObject> entry = JsonObject(payload);
-        if (!entry)
-            return;
-        entry->insert(QStringLiteral("venue"), venue);
-        entry->insert(QStringLiteral("id"), id);
+        unit->state = *json;
+        Show(id);
+    } else {
+        json->insert(QStringLiteral("venue"), venue);
+        json->insert(QStringLiteral("id"), id);
         // The venue's message says when it was done only if the venue wrote it in.
-        if (!entry->contains(QStringLiteral("time")))
-            entry->insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-        audit.push_front(*entry);
+        if (!json->contains(QStringLiteral("time")))
+            json->insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+        audit.push_front(*json);
         if (audit.size() > MostAudit)
             audit.pop_back();
     }
@@ -129,12 +140,7 @@ void ChainFollower::Heard(const QString &venue, const QString &prefix, const QSt
 void ChainFollower::Status(const QString &venue, const QString &what, const QByteArray &payload)
 {
     Venue &v = venues[venue];
-    if (what == QLatin1String("status") && (payload == "online" || payload == "offline"))
-        v.online = payload == "online";
-    else if (what == QLatin1String("bridge") && (payload == "1" || payload == "0"))
-        v.bridged = payload == "1";
-    else
-        return;
+    (what == QLatin1String("status") ? v.online : v.bridged) = payload == "online" || payload == "1";
     for (auto it = units.cbegin(); it != units.cend(); ++it)
         if (it->venue == venue)
             Show(it.key());
@@ -168,24 +174,23 @@ void ChainFollower::Show(const QString &id)
 }
 
 // One message for each alert as it begins and as it ends.
-void ChainFollower::Alert(const QString &venue, const QByteArray &payload)
+void ChainFollower::Alert(const QString &venue, QJsonObject alert)
 {
-    std::optional<QJsonObject> alert = payload.size() <= MostEntryBytes ? JsonObject(payload) : std::nullopt;
-    if (!alert || !alert->contains(QStringLiteral("id")))
+    if (!alert.contains(QStringLiteral("id")))
         return;
-    alert->insert(QStringLiteral("venue"), venue);
-    const QString key = venue + QLatin1Char('\n') + alert->value(QStringLiteral("id")).toVariant().toString();
-    const QString unit = alert->value(QStringLiteral("unit")).toString();
+    alert.insert(QStringLiteral("venue"), venue);
+    const QString key = venue + QLatin1Char('\n') + alert.value(QStringLiteral("id")).toVariant().toString();
+    const QString unit = alert.value(QStringLiteral("unit")).toString();
     const QString id = unit.isEmpty() ? QString() : IdOf(venue, unit);
-    const QString state = alert->value(QStringLiteral("state")).toString();
+    const QString state = alert.value(QStringLiteral("state")).toString();
     if (state == QLatin1String("begun") && !openAlerts.contains(key) && openAlerts.size() < MostOpenAlerts) {
-        openAlerts.insert(key, *alert);
+        openAlerts.insert(key, alert);
         if (!id.isEmpty())
             ++alertsOn[id];
     } else if (state == QLatin1String("ended") && openAlerts.remove(key)) {
         if (!id.isEmpty() && --alertsOn[id] <= 0)
             alertsOn.remove(id);
-        recentAlerts.push_front(*alert);
+        recentAlerts.push_front(alert);
         if (recentAlerts.size() > MostRecentAlerts)
             recentAlerts.pop_back();
     } else {

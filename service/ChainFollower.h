@@ -88,7 +88,8 @@ private:
     void Message(const QString &topic, const QByteArray &payload);
     void Heard(const QString &venue, const QString &prefix, const QStringList &rest, const QByteArray &payload);
     void Status(const QString &venue, const QString &what, const QByteArray &payload);
-    void Alert(const QString &venue, const QByteArray &payload);
+    void Alert(const QString &venue, QJsonObject alert);
+    static std::optional<QJsonObject> Expected(const QString &what, const QByteArray &payload);
     void Answer(const QString &venue, const QByteArray &payload);
     Unit *UnitOf(const QString &venue, const QString &name);
     void Show(const QString &id);
