@@ -124,8 +124,8 @@ void TestChain::headOfficeHasNoUnits()
 
 // A venue's change reaches the head office's list, event stream and audit; an admin's
 // command reaches the unit as its frame and comes back with the venue's answer, the
-// venue's MQTT role refusing what it refuses; a scene's answer is gathered by room; staff
-// send nothing; silence is a 504.
+// venue's MQTT role refusing what it refuses; a scene's answer is gathered by room; alerts
+// count on their rooms while open; staff send nothing; silence is a 504.
 void TestChain::followsVenuesAndCommandsThem()
 {
     Chain chain;
@@ -189,6 +189,17 @@ void TestChain::followsVenuesAndCommandsThem()
     QCOMPARE(scene.status, 200);
     QCOMPARE(recall[QStringLiteral("units")].toArray(), QJsonArray{QStringLiteral("room1")});
     QCOMPARE(scene.Json()[QStringLiteral("results")][QStringLiteral("ghost/room1")][QStringLiteral("status")].toInt(), 200);
+
+    // An alert counts on its room while it is open, however often its beginning is repeated.
+    const QByteArray alert = R"({"id":"a1","kind":"offline","unit":"room1","text":"lost","since":"2026-12-11T21:00:00Z","ended":null,"state":"begun"})";
+    QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/alerts"), alert));
+    QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/alerts"), alert));
+    QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("ghost/room1"))[QStringLiteral("alerts")].toInt(), 1, 5000);
+    QCOMPARE(chain.office->Call("GET", QStringLiteral("/api/v1/alerts"), {}, boss).Json()[QStringLiteral("open")].toArray().size(), 1);
+    QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/alerts"), QByteArray(alert).replace("begun", "ended")));
+    QTRY_COMPARE_WITH_TIMEOUT(chain.Room(boss, QStringLiteral("ghost/room1"))[QStringLiteral("alerts")].toInt(), 0, 5000);
+    QCOMPARE(chain.office->Call("GET", QStringLiteral("/api/v1/alerts"), {}, boss).Json()[QStringLiteral("recent")][0][QStringLiteral("venue")].toString(),
+             QStringLiteral("ghost"));
 
     // A venue's word is bounded and must be JSON.
     QVERIFY(chain.hq.Publish(Office, QStringLiteral("quorin/ghost/room1/audit"), "not json"));
