@@ -2,6 +2,7 @@
 
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "ChainApi.h"
 #include "LiveSettings.h"
 #include "Metrics.h"
 #include "Sessions.h"
@@ -150,6 +151,12 @@ Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, Au
     sessionCheck.start();
 }
 
+void Api::Follow(ChainApi &followed)
+{
+    chain = &followed;
+    connect(chain, &ChainApi::UnitChanged, this, [this](const QString &id, const QJsonObject &unit) { events.Send(id, unit); });
+}
+
 void Api::CheckSessions()
 {
     for (const QString &user : accounts.Refresh(config.accounts))
@@ -211,6 +218,8 @@ void Api::Route(Call &call)
         return call.Is(M::Get) ? events.Add(call.socket, *call.account, call.token, this)
                                : call.answer->Error(405, QStringLiteral("GET only"),
                                                     QStringLiteral("method-not-allowed"));
+    if (chain && chain->Route(call.request, p.mid(2), *call.account, call.answer))
+        return;
     if (what == QLatin1String("units") && p.size() == 3)
         return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"),
                                                                       QStringLiteral("method-not-allowed"));

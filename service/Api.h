@@ -20,6 +20,7 @@
 #include <memory>
 
 class AuditLog;
+class ChainApi;
 class Metrics;
 class Sessions;
 class UnitFleet;
@@ -68,6 +69,8 @@ public:
     Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, AuditLog &audit, UnitFleet &units,
         Metrics &metrics, ChangeCore &core, QObject *parent = nullptr);
 
+    // A head office: the venues' rooms, audit and commands are the chain's to answer.
+    void Follow(ChainApi &chain);
     // From now on every request is answered 503.
     void ShutDown() { shuttingDown = true; }
     // Requests a unit works on still; their results are audited and answered on arrival.
@@ -122,6 +125,7 @@ private:
     Metrics &metrics;
     ChangeCore &core;
     bool shuttingDown = false;
+    ChainApi *chain = nullptr;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit
     EventStream events;
     LoginThrottle throttle;
