@@ -2,6 +2,7 @@
 
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "ChainApi.h"
 #include "LiveSettings.h"
 #include "Metrics.h"
 #include "Sessions.h"
@@ -47,7 +48,8 @@ QString Token(const QHttpServerRequest &request, bool *fromCookie)
 // The page's own files, compiled into the program: nothing is fetched from elsewhere.
 const QHash<QString, QByteArray> PageFiles{{QStringLiteral("/"), "text/html; charset=utf-8"},
                                            {QStringLiteral("/app.js"), "text/javascript; charset=utf-8"},
-                                           {QStringLiteral("/app.css"), "text/css; charset=utf-8"}};
+                                           {QStringLiteral("/app.css"), "text/css; charset=utf-8"},
+                                           {QStringLiteral("/texts.js"), "text/javascript; charset=utf-8"}};
 
 QJsonValue Known(int value)
 {
@@ -149,6 +151,12 @@ Api::Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, Au
     sessionCheck.start();
 }
 
+void Api::Follow(ChainApi &followed)
+{
+    chain = &followed;
+    connect(chain, &ChainApi::UnitChanged, this, [this](const QString &id, const QJsonObject &unit) { events.Send(id, unit); });
+}
+
 void Api::CheckSessions()
 {
     for (const QString &user : accounts.Refresh(config.accounts))
@@ -165,9 +173,9 @@ bool Api::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
     for (const QString &user : accounts.Refresh(config.accounts))
         sessions.CloseAllOf(user);
     if (shuttingDown)
-        call.answer->Error(503, QStringLiteral("the service is shutting down"));
+        call.answer->Error(503, QStringLiteral("the service is shutting down"), QStringLiteral("shutting-down"));
     else if (request.body().size() > BoundedServer::MostBodyBytes)
-        call.answer->Error(413, QStringLiteral("body over 1 MB"));
+        call.answer->Error(413, QStringLiteral("body over 1 MB"), QStringLiteral("body-too-large"));
     else
         Route(call);
     return true;
@@ -183,7 +191,8 @@ void Api::Route(Call &call)
     using M = QHttpServerRequest::Method;
     if (p == QStringList{QStringLiteral("metrics")} && call.Is(M::Get)) {
         if (!config.metricsFromAnywhere && !FromThisMachine(call.request.remoteAddress()))
-            return call.answer->Error(403, QStringLiteral("metrics are for this machine only"));
+            return call.answer->Error(403, QStringLiteral("metrics are for this machine only"),
+                                      QStringLiteral("metrics-local-only"));
         return call.answer->Bytes(200, metrics.Text(audit.Failures()), QByteArrayLiteral("text/plain; version=0.0.4"));
     }
     const QString path = call.request.url().path();
@@ -193,26 +202,37 @@ void Api::Route(Call &call)
         return call.answer->Bytes(200, file.readAll(), PageFiles.value(path));
     }
     if (p.size() < 3 || p[0] != QLatin1String("api") || p[1] != QLatin1String("v1"))
-        return call.answer->Error(404, QStringLiteral("no such route"));
+        return call.answer->Error(404, QStringLiteral("no such route"), QStringLiteral("no-such-route"));
     const QString what = p[2];
     if (what == QLatin1String("login") && p.size() == 3)
-        return call.Is(M::Post) ? Login(call) : call.answer->Error(405, QStringLiteral("POST only"));
+        return call.Is(M::Post) ? Login(call) : call.answer->Error(405, QStringLiteral("POST only"),
+                                                                   QStringLiteral("method-not-allowed"));
     if (!Caller(call))
         return;
     if (what == QLatin1String("logout") && p.size() == 3)
-        return call.Is(M::Post) ? Logout(call) : call.answer->Error(405, QStringLiteral("POST only"));
+        return call.Is(M::Post) ? Logout(call) : call.answer->Error(405, QStringLiteral("POST only"),
+                                                                    QStringLiteral("method-not-allowed"));
     if (what == QLatin1String("session") && p.size() == 3)
-        return call.Is(M::Get) ? Session(call) : call.answer->Error(405, QStringLiteral("GET only"));
+        return call.Is(M::Get) ? Session(call) : call.answer->Error(405, QStringLiteral("GET only"),
+                                                                    QStringLiteral("method-not-allowed"));
     if (what == QLatin1String("events") && p.size() == 3)
         return call.Is(M::Get) ? events.Add(call.socket, *call.account, call.token, this)
-                               : call.answer->Error(405, QStringLiteral("GET only"));
+                               : call.answer->Error(405, QStringLiteral("GET only"),
+                                                    QStringLiteral("method-not-allowed"));
+    if (chain && chain->Route(call.request, p.mid(2), *call.account, call.answer))
+        return;
     if (what == QLatin1String("units") && p.size() == 3)
-        return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"));
+        return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"),
+                                                                      QStringLiteral("method-not-allowed"));
     if (what == QLatin1String("units") && p.size() == 5)
         return UnitRoute(call, p[3], p[4]);
+    if (what == QLatin1String("live-settings") && p.size() == 3)
+        return call.Is(M::Get) ? call.answer->Json(200, LiveSettingsJson())
+                               : call.answer->Error(405, QStringLiteral("GET only"), QStringLiteral("method-not-allowed"));
     if (what == QLatin1String("audit") && p.size() == 3)
-        return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"));
-    call.answer->Error(404, QStringLiteral("no such route"));
+        return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"),
+                                                                  QStringLiteral("method-not-allowed"));
+    call.answer->Error(404, QStringLiteral("no such route"), QStringLiteral("no-such-route"));
 }
 
 const Account *Api::Caller(Call &call)
@@ -226,14 +246,14 @@ const Account *Api::Caller(Call &call)
         call.account = nullptr;
     }
     if (!call.account) {
-        call.answer->Error(401, QStringLiteral("log in first"));
+        call.answer->Error(401, QStringLiteral("log in first"), QStringLiteral("login-needed"));
         return nullptr;
     }
     // A browser sends the cookie for any page that asks it to; the page of this service
     // alone knows the session's CSRF token.
     if (fromCookie && !call.Is(QHttpServerRequest::Method::Get)
         && call.request.value("X-Quorin-CSRF") != sessions.Csrf(call.token).toLatin1()) {
-        call.answer->Error(403, QStringLiteral("a change needs the page's CSRF token"));
+        call.answer->Error(403, QStringLiteral("a change needs the page's CSRF token"), QStringLiteral("csrf-missing"));
         return nullptr;
     }
     return call.account;
@@ -250,14 +270,16 @@ void Api::Session(Call &call)
 void Api::Login(Call &call)
 {
     if (!call.request.value("Content-Type").startsWith("application/json"))
-        return call.answer->Error(415, QStringLiteral("a login is a JSON object"));
+        return call.answer->Error(415, QStringLiteral("a login is a JSON object"), QStringLiteral("login-not-json"));
     if (!SameOrigin(call.request))
-        return call.answer->Error(403, QStringLiteral("a login comes from this service's own page"));
+        return call.answer->Error(403, QStringLiteral("a login comes from this service's own page"),
+                                  QStringLiteral("foreign-origin"));
     const QJsonObject body = QJsonDocument::fromJson(call.request.body()).object();
     const QString user = body[QStringLiteral("user")].toString();
     const QString password = body[QStringLiteral("password")].toString();
     if (user.isEmpty() || password.isEmpty() || user.size() > 64 || password.size() > 1024)
-        return call.answer->Error(400, QStringLiteral("user and password expected"));
+        return call.answer->Error(400, QStringLiteral("user and password expected"),
+                                  QStringLiteral("login-incomplete"));
     const QHostAddress from = call.request.remoteAddress();
     const Account *known = accounts.Find(user);
     // Names that no account has share one count, so that the slowing tells nothing either.
@@ -265,6 +287,7 @@ void Api::Login(Call &call)
     const qint64 wait = throttle.Admit(from, counted, QDateTime::currentMSecsSinceEpoch());
     if (wait > 0)
         return call.answer->Error(429, QStringLiteral("too many tries: wait %1 s").arg((wait + 999) / 1000),
+                                  QStringLiteral("too-many-tries"),
                                   {{"Retry-After", QByteArray::number((wait + 999) / 1000)}});
     const Answer answer = call.answer;
     const bool secure = !config.tlsCertificate.isEmpty();
@@ -272,7 +295,7 @@ void Api::Login(Call &call)
     const bool started = checks.Start(account, password, [this, answer, account, from, counted, secure](bool right) {
         const Account *now = account ? accounts.Find(account->name) : nullptr;
         if (!right || !now || now->Stamp() != account->Stamp())
-            return answer->Error(401, QStringLiteral("wrong user or password"));
+            return answer->Error(401, QStringLiteral("wrong user or password"), QStringLiteral("wrong-login"));
         throttle.Succeeded(from, counted);
         const QString token = sessions.Open(now->name, now->Stamp());
         QByteArray cookie = CookieName + '=' + token.toLatin1() + "; Path=/; HttpOnly; SameSite=Strict";
@@ -283,7 +306,8 @@ void Api::Login(Call &call)
                      {{"Set-Cookie", cookie}});
     });
     if (!started)
-        call.answer->Error(503, QStringLiteral("too many logins at once: try again"), {{"Retry-After", "1"}});
+        call.answer->Error(503, QStringLiteral("too many logins at once: try again"),
+                           QStringLiteral("login-busy"), {{"Retry-After", "1"}});
 }
 
 void Api::Logout(Call &call)
@@ -333,7 +357,8 @@ void Api::Audit(Call &call)
         query.hasQueryItem(QStringLiteral("limit")) ? limit : 200, query.queryItemValue(QStringLiteral("unit")),
         query.queryItemValue(QStringLiteral("user")));
     if (!recent)
-        return call.answer->Error(503, QStringLiteral("the audit log is not a regular file that can be read"));
+        return call.answer->Error(503, QStringLiteral("the audit log is not a regular file that can be read"),
+                                  QStringLiteral("audit-unreadable"));
     QJsonArray entries;
     for (const QJsonObject &entry : *recent)
         entries.append(entry);
@@ -358,7 +383,7 @@ void Api::UnitRoute(Call &call, const QString &unit, const QString &what)
         return Verify(call, who, unit);
     if (what == QLatin1String("repair") && call.Is(M::Post))
         return Repair(call, who, unit);
-    call.answer->Error(404, QStringLiteral("no such route"));
+    call.answer->Error(404, QStringLiteral("no such route"), QStringLiteral("no-such-route"));
 }
 
 Actor Api::Person(const Call &call)
@@ -377,9 +402,10 @@ ChangeCore::Reply Api::Replier(const Answer &answer)
 void Api::OnUnit(const Answer &answer, const Actor &actor, Action action, const QString &unit, ChangeCore::Work work,
                  std::function<void(const Answer &, const std::any &)> done)
 {
-    core.Act(actor, action, unit, std::move(work), [answer, done](const std::optional<std::any> &result, const QString &whyNot) {
+    core.Act(actor, action, unit, std::move(work),
+             [answer, done](const std::optional<std::any> &result, const ChangeCore::WhyNot &whyNot) {
         if (!result)
-            return answer->Error(409, whyNot);
+            return answer->Json(409, whyNot.Json());
         done(answer, *result);
     }, Replier(answer));
 }

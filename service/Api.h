@@ -20,6 +20,7 @@
 #include <memory>
 
 class AuditLog;
+class ChainApi;
 class Metrics;
 class Sessions;
 class UnitFleet;
@@ -31,9 +32,11 @@ class PendingAnswer
 public:
     PendingAnswer(QHttpServerResponder &&responder, QTcpSocket *socket);
     void Json(int status, const QJsonObject &body, const QList<QPair<QByteArray, QByteArray>> &headers = {});
-    void Error(int status, const QString &text, const QList<QPair<QByteArray, QByteArray>> &headers = {})
+    // An error in English for scripts, with a stable code for a page to word in its language.
+    void Error(int status, const QString &text, const QString &code,
+               const QList<QPair<QByteArray, QByteArray>> &headers = {})
     {
-        Json(status, {{QStringLiteral("error"), text}}, headers);
+        Json(status, {{QStringLiteral("error"), text}, {QStringLiteral("code"), code}}, headers);
     }
     void Bytes(int status, const QByteArray &body, const QByteArray &type,
                const QList<QPair<QByteArray, QByteArray>> &headers = {});
@@ -48,6 +51,8 @@ using Answer = std::shared_ptr<PendingAnswer>;
 struct UnitState;
 // A unit's live settings as /units shows them: each by name, null while unknown.
 QJsonObject LiveJson(const UnitState &state);
+// Every live setting with its values as shown: {"settings": [{"name", "kind", "values": [{"value", "shown"}]}]}.
+QJsonObject LiveSettingsJson();
 // A query as HTML forms and most clients send it: "+" stands for a space.
 QUrlQuery FormQuery(const QHttpServerRequest &request);
 // The headers every answer carries.
@@ -64,6 +69,8 @@ public:
     Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, AuditLog &audit, UnitFleet &units,
         Metrics &metrics, ChangeCore &core, QObject *parent = nullptr);
 
+    // A head office: the venues' rooms, audit and commands are the chain's to answer.
+    void Follow(ChainApi &chain);
     // From now on every request is answered 503.
     void ShutDown() { shuttingDown = true; }
     // Requests a unit works on still; their results are audited and answered on arrival.
@@ -118,6 +125,7 @@ private:
     Metrics &metrics;
     ChangeCore &core;
     bool shuttingDown = false;
+    ChainApi *chain = nullptr;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit
     EventStream events;
     LoginThrottle throttle;

@@ -92,13 +92,16 @@ void Api::GetSettings(Call &call, const Actor &who, const QString &unit)
     for (const QString &name : FormQuery(call.request).allQueryItemValues(QStringLiteral("name"), QUrl::FullyDecoded)) {
         const AnySetting setting = FindAnySetting(name);
         if (!setting)
-            return call.answer->Error(400, QStringLiteral("no setting is named \"%1\"").arg(name));
+            return call.answer->Error(400, QStringLiteral("no setting is named \"%1\"").arg(name),
+                                      QStringLiteral("no-such-setting"));
         if (!setting.Readable())
-            return call.answer->Error(400, QStringLiteral("%1 cannot be read back from a unit").arg(setting.Name()));
+            return call.answer->Error(400, QStringLiteral("%1 cannot be read back from a unit").arg(setting.Name()),
+                                      QStringLiteral("setting-unreadable"));
         wanted.append(setting);
     }
     if (wanted.isEmpty() || wanted.size() > 256)
-        return call.answer->Error(400, QStringLiteral("name 1 to 256 settings, as ?name=MIC%20volume"));
+        return call.answer->Error(400, QStringLiteral("name 1 to 256 settings, as ?name=MIC%20volume"),
+                                  QStringLiteral("settings-count"));
     OnUnit(call.answer, who, Action::ReadSettings, unit, [wanted](CommandLayer &commands) {
         QList<std::pair<CommandOutcome, quint8>> read;
         for (const AnySetting &setting : wanted) {
@@ -111,7 +114,8 @@ void Api::GetSettings(Call &call, const Actor &who, const QString &unit)
     }, [wanted](const Answer &answer, const std::any &result) {
         const auto read = std::any_cast<QList<std::pair<CommandOutcome, quint8>>>(result);
         if (read.size() < wanted.size() || read.last().first != CommandOutcome::Done)
-            return answer->Error(409, QStringLiteral("the unit stopped answering"));
+            return answer->Error(409, QStringLiteral("the unit stopped answering"),
+                                 QStringLiteral("unit-stopped-answering"));
         QJsonArray settings;
         for (int i = 0; i < wanted.size(); ++i)
             settings.append(QJsonObject{{QStringLiteral("name"), wanted[i].Name()},
@@ -136,7 +140,8 @@ void Api::Backup(Call &call, const Actor &who, const QString &unit)
     }, [unit](const Answer &answer, const std::any &result) {
         const auto t = std::any_cast<Transfer>(result);
         if (t.outcome != TransferOutcome::Complete)
-            return answer->Error(409, QStringLiteral("the read did not complete: %1").arg(OutcomeWord(t.outcome)));
+            return answer->Error(409, QStringLiteral("the read did not complete: %1").arg(OutcomeWord(t.outcome)),
+                                 QStringLiteral("read-incomplete"));
         answer->Bytes(200, SettingsFileBytes(t.held), QByteArrayLiteral("text/plain"),
                       {{"Content-Disposition", "attachment; filename=\"" + unit.toUtf8() + ".txt\""}});
     });
@@ -149,11 +154,14 @@ void Api::Restore(Call &call, const Actor &who, const QString &unit)
     const SettingsFileRead file = ReadSettingsBytes(call.request.body());
     if (file.outcome == SettingsFileRead::Outcome::Incomplete)
         return call.answer->Error(400, QStringLiteral("not a whole settings file: it lacks %1; nothing was sent")
-                                           .arg(QString::fromLatin1(file.missingKey)));
+                                           .arg(QString::fromLatin1(file.missingKey)),
+                                  QStringLiteral("file-incomplete"));
+    if (file.outcome == SettingsFileRead::Outcome::WrongModel)
+        return call.answer->Error(400, QStringLiteral("not a settings file of the QSV-416MZ"),
+                                  QStringLiteral("file-wrong-model"));
     if (file.outcome != SettingsFileRead::Outcome::Read)
-        return call.answer->Error(400, file.outcome == SettingsFileRead::Outcome::WrongModel
-                                           ? QStringLiteral("not a settings file of the QSV-416MZ")
-                                           : QStringLiteral("not a settings file, or a value is out of range"));
+        return call.answer->Error(400, QStringLiteral("not a settings file, or a value is out of range"),
+                                  QStringLiteral("not-a-settings-file"));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const SettingsSnapshot settings = file.settings;
     UnitWorker *worker = units.Worker(unit);
@@ -174,9 +182,13 @@ void Api::Restore(Call &call, const Actor &who, const QString &unit)
         core.Audited(who, unit, {{QStringLiteral("setting"), QStringLiteral("restore")},
                                  {QStringLiteral("result"), word},
                                  {QStringLiteral("differences"), int(t.differences.size())}});
-        answer->Json(t.outcome == TransferOutcome::Complete ? 200 : 409,
-                     {{QStringLiteral("result"), word},
-                      {QStringLiteral("differences"), DifferencesJson(t.differences, "sent", "unit")}});
+        QJsonObject body{{QStringLiteral("result"), word},
+                         {QStringLiteral("differences"), DifferencesJson(t.differences, "sent", "unit")}};
+        if (t.outcome != TransferOutcome::Complete) {
+            body.insert(QStringLiteral("error"), QStringLiteral("the restore did not complete: %1").arg(word));
+            body.insert(QStringLiteral("code"), QStringLiteral("restore-incomplete"));
+        }
+        answer->Json(t.outcome == TransferOutcome::Complete ? 200 : 409, body);
     });
 }
 
@@ -186,7 +198,8 @@ void Api::Verify(Call &call, const Actor &who, const QString &unit)
         return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
     if (!golden)
-        return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
+        return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit),
+                                  QStringLiteral("no-approved-file"));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
     UnitWorker *worker = units.Worker(unit);
@@ -200,7 +213,8 @@ void Api::Verify(Call &call, const Actor &who, const QString &unit)
     }, [](const Answer &answer, const std::any &result) {
         const auto t = std::any_cast<Transfer>(result);
         if (t.outcome != TransferOutcome::Complete)
-            return answer->Error(409, QStringLiteral("the read did not complete: %1").arg(OutcomeWord(t.outcome)));
+            return answer->Error(409, QStringLiteral("the read did not complete: %1").arg(OutcomeWord(t.outcome)),
+                                 QStringLiteral("read-incomplete"));
         answer->Json(200, {{QStringLiteral("differences"), DifferencesJson(t.differences, "approved", "unit")}});
     });
 }
@@ -212,7 +226,8 @@ void Api::Repair(Call &call, const Actor &who, const QString &unit)
         return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
     if (!golden)
-        return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit));
+        return call.answer->Error(400, QStringLiteral("%1 has no approved settings file (golden=)").arg(unit),
+                                  QStringLiteral("no-approved-file"));
     const std::atomic<bool> *stop = &units.Worker(unit)->Stopping();
     const DriftCheck drift(config.staff);
     UnitWorker *worker = units.Worker(unit);
@@ -228,7 +243,8 @@ void Api::Repair(Call &call, const Actor &who, const QString &unit)
     }, [this, who, unit](const Answer &answer, const std::any &result) {
         const auto t = std::any_cast<Transfer>(result);
         if (t.outcome != TransferOutcome::Complete)
-            return answer->Error(409, QStringLiteral("the repair did not complete: %1").arg(OutcomeWord(t.outcome)));
+            return answer->Error(409, QStringLiteral("the repair did not complete: %1").arg(OutcomeWord(t.outcome)),
+                                 QStringLiteral("repair-incomplete"));
         for (const SettingDifference &d : t.differences)
             core.Audited(who, unit, {{QStringLiteral("setting"), d.setting->Name()},
                                      {QStringLiteral("old"), d.second},

@@ -14,9 +14,9 @@ constexpr int DrainMs = 2000;
 // A body may come as slowly as 8 KB/s once the head's time is over.
 constexpr qint64 BodyBytesPerMs = 8;
 
-QByteArray Refusal(int status, const char *reason, const char *text)
+QByteArray Refusal(int status, const char *reason, const char *text, const char *code)
 {
-    const QByteArray body = QByteArrayLiteral("{\"error\":\"") + text + "\"}";
+    const QByteArray body = QByteArrayLiteral("{\"error\":\"") + text + "\",\"code\":\"" + code + "\"}";
     return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason + "\r\nContent-Type: application/json\r\n"
         + "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
@@ -104,7 +104,7 @@ public:
         socket->abort();
         socket->deleteLater();
     }
-    void LetGo() { Refuse(400, "Bad Request", "unreadable request"); }
+    void LetGo() { Refuse(400, "Bad Request", "unreadable request", "unreadable-request"); }
 
 private:
     enum class Phase { Between, Head, Body, Waiting, Closed };
@@ -135,7 +135,7 @@ private:
             headBytes += end - at;
             at = end;
             if (headBytes > BoundedServer::MostHeaderBytes)
-                return Refuse(431, "Request Header Fields Too Large", "headers over 16 KB");
+                return Refuse(431, "Request Header Fields Too Large", "headers over 16 KB", "headers-too-large");
             if (lf >= 0)
                 TakeLine();
         }
@@ -144,13 +144,13 @@ private:
     void TakeLine()
     {
         if (!line.endsWith("\r\n") || line.count('\r') != 1)
-            return Refuse(400, "Bad Request", "a line ends in CR LF");
+            return Refuse(400, "Bad Request", "a line ends in CR LF", "bad-line-end");
         const QByteArray text = line.chopped(2);
         line.clear();
         if (!requestLine) {
             // An empty line before a request is allowed.
             if (!text.isEmpty() && !(requestLine = IsRequestLine(text)))
-                Refuse(400, "Bad Request", "bad request line");
+                Refuse(400, "Bad Request", "bad request line", "bad-request-line");
         } else if (text.isEmpty()) {
             HeadEnded();
         } else {
@@ -163,18 +163,18 @@ private:
         // A line folded onto the one before it is read one way by one parser and another
         // way by the next; neither way is taken.
         if (text.startsWith(' ') || text.startsWith('\t'))
-            return Refuse(400, "Bad Request", "a header continues on the next line");
+            return Refuse(400, "Bad Request", "a header continues on the next line", "header-continued");
         const qsizetype colon = text.indexOf(':');
         const QByteArray name = text.left(colon).toLower(), value = text.mid(colon + 1);
         if (colon <= 0 || !IsToken(name) || !IsFieldValue(value))
-            return Refuse(400, "Bad Request", "bad header line");
+            return Refuse(400, "Bad Request", "bad header line", "bad-header-line");
         if (name == "transfer-encoding")
-            return Refuse(411, "Length Required", "a body needs its Content-Length");
+            return Refuse(411, "Length Required", "a body needs its Content-Length", "length-required");
         if (name == "content-length") {
             const QByteArray digits = value.trimmed();
             if (length >= 0 || digits.isEmpty() || digits.size() > 18
                 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                return Refuse(400, "Bad Request", "one Content-Length of digits");
+                return Refuse(400, "Bad Request", "one Content-Length of digits", "bad-content-length");
             length = digits.toLongLong();
         }
     }
@@ -182,7 +182,7 @@ private:
     void HeadEnded()
     {
         if (length > BoundedServer::MostBodyBytes)
-            return Refuse(413, "Payload Too Large", "body over 1 MB");
+            return Refuse(413, "Payload Too Large", "body over 1 MB", "body-too-large");
         bodyLeft = std::max<qint64>(length, 0);
         requestLine = false;
         length = -1;
@@ -215,7 +215,7 @@ private:
     // The answer goes out; what the peer still sends is read and dropped for a moment, so
     // that closing does not reset the connection before the peer has read the answer.
     // The HTTP server reads no more of this connection.
-    void Refuse(int status, const char *reason, const char *text)
+    void Refuse(int status, const char *reason, const char *text, const char *code)
     {
         phase = Phase::Closed;
         deadline.stop();
@@ -228,7 +228,7 @@ private:
             if ((drained += 1) > 4096)
                 Close();
         });
-        socket->write(Refusal(status, reason, text));
+        socket->write(Refusal(status, reason, text, code));
         socket->flush();
         if (!qobject_cast<QSslSocket *>(socket))
             ::shutdown(int(socket->socketDescriptor()), SHUT_WR);

@@ -18,10 +18,12 @@ QString CommandWord(CommandOutcome outcome)
                                                   : QStringLiteral("lost");
 }
 
-QJsonObject Error(const QString &text)
+QJsonObject Error(const QString &text, const QString &code)
 {
-    return {{QStringLiteral("error"), text}};
+    return {{QStringLiteral("error"), text}, {QStringLiteral("code"), code}};
 }
+
+const QString UnitOffline = QStringLiteral("unit-offline");
 
 struct ChangeResult
 {
@@ -69,15 +71,15 @@ ChangeCore::ChangeCore(const ServiceConfig &config, AuditLog &audit, UnitFleet &
 bool ChangeCore::Admit(const Actor &actor, Action action, const QString &unit, const Reply &reply) const
 {
     if (!unit.isEmpty() && !units.Worker(unit)) {
-        reply(404, Error(QStringLiteral("no unit is named \"%1\"").arg(unit)));
+        reply(404, Error(QStringLiteral("no unit is named \"%1\"").arg(unit), QStringLiteral("no-such-unit")));
         return false;
     }
     if (!unit.isEmpty() && !actor.MaySee(unit)) {
-        reply(403, Error(QStringLiteral("%1 is not one of your units").arg(unit)));
+        reply(403, Error(QStringLiteral("%1 is not one of your units").arg(unit), QStringLiteral("not-your-unit")));
         return false;
     }
     if (const std::optional<Refusal> refusal = Forbidden(actor.role, action)) {
-        reply(refusal->status, Error(refusal->reason));
+        reply(refusal->status, Error(refusal->reason, refusal->code));
         return false;
     }
     return true;
@@ -88,15 +90,18 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
     if (!Admit(actor, Action::ChangeSetting, unit, reply))
         return;
     if (wanted.isEmpty())
-        return reply(400, Error(QStringLiteral("a JSON object of settings and values expected")));
+        return reply(400, Error(QStringLiteral("a JSON object of settings and values expected"),
+                                QStringLiteral("settings-expected")));
     QStringList names;
     for (const NamedValue &change : wanted) {
         if (change.fault == NamedValue::Fault::NoSuchName)
-            return reply(400, Error(QStringLiteral("no setting is named \"%1\"").arg(change.name)));
+            return reply(400, Error(QStringLiteral("no setting is named \"%1\"").arg(change.name),
+                                    QStringLiteral("no-such-setting")));
         if (const std::optional<Refusal> refusal = ForbiddenSetting(actor.role, change.setting.Name(), config.staff))
-            return reply(refusal->status, Error(refusal->reason));
+            return reply(refusal->status, Error(refusal->reason, refusal->code));
         if (!change)
-            return reply(400, Error(QStringLiteral("\"%1\" is no value of %2").arg(change.text, change.setting.Name())));
+            return reply(400, Error(QStringLiteral("\"%1\" is no value of %2").arg(change.text, change.setting.Name()),
+                                    QStringLiteral("no-such-value")));
         names << change.setting.Name();
     }
     if (!Asked(actor, unit, names, reply))
@@ -110,9 +115,9 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                 break;
         }
         return std::any(done);
-    }, [this, actor, unit, reply](const std::optional<std::any> &result, const QString &whyNot) {
+    }, [this, actor, unit, reply](const std::optional<std::any> &result, const WhyNot &whyNot) {
         if (!result)
-            return reply(409, Error(whyNot));
+            return reply(409, whyNot.Json());
         QJsonArray results;
         for (const ChangeResult &r : std::any_cast<QList<ChangeResult>>(*result)) {
             if (r.outcome == CommandOutcome::Done)
@@ -149,7 +154,8 @@ bool ChangeCore::Asked(const Actor &actor, const QString &unit, const QStringLis
                             {QStringLiteral("result"), QStringLiteral("asked")}};
     if (audit.Append(entry))
         return true;
-    reply(503, Error(QStringLiteral("nothing was sent: the audit log cannot be written (%1)").arg(audit.Fault())));
+    reply(503, Error(QStringLiteral("nothing was sent: the audit log cannot be written (%1)").arg(audit.Fault()),
+                     QStringLiteral("audit-unwritable")));
     return false;
 }
 
@@ -171,7 +177,7 @@ void ChangeCore::RunOnUnit(const QString &unit, const Actor &actor, Work work, F
 {
     const UnitState state = units.State(unit);
     if (state.link == UnitState::Link::Offline)
-        return finish(std::nullopt, QStringLiteral("%1 is offline: %2").arg(unit, state.error));
+        return finish(std::nullopt, {QStringLiteral("%1 is offline: %2").arg(unit, state.error), UnitOffline});
     const quint64 id = ++lastId;
     waiting.insert(id, finish);
     // The unit's thread sees only the id; whoever waits stays on this thread.
@@ -182,11 +188,12 @@ void ChangeCore::RunOnUnit(const QString &unit, const Actor &actor, Work work, F
             if (!finish)
                 return;
             metrics.Command(unit, result ? QStringLiteral("done") : QStringLiteral("offline"));
-            finish(result, QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error));
+            finish(result, {QStringLiteral("%1 is offline: %2").arg(unit, units.State(unit).error), UnitOffline});
         }, Qt::QueuedConnection);
     }, actor.name, actor.left);
     if (!queued) {
         waiting.remove(id);
-        finish(std::nullopt, QStringLiteral("%1 is busy: too many requests wait for it").arg(unit));
+        finish(std::nullopt, {QStringLiteral("%1 is busy: too many requests wait for it").arg(unit),
+                              QStringLiteral("unit-busy")});
     }
 }

@@ -31,9 +31,17 @@ public:
     // An outcome as status and body, the same for every way in.
     using Reply = std::function<void(int status, const QJsonObject &body)>;
     using Work = std::function<std::any(CommandLayer &)>;
+    // Why work did not run: in English for scripts, and as a stable code for a page.
+    struct WhyNot
+    {
+        QString text;
+        QString code;
+        operator QString() const { return text; }  // a Finish that takes the text alone fits still
+        QJsonObject Json() const { return {{QStringLiteral("error"), text}, {QStringLiteral("code"), code}}; }
+    };
     // The work's result, or nothing and why not (the unit is offline, too many requests
     // wait for it, or who asked has gone).
-    using Finish = std::function<void(const std::optional<std::any> &result, const QString &whyNot)>;
+    using Finish = std::function<void(const std::optional<std::any> &result, const WhyNot &whyNot)>;
 
     // Whether actor may do action on unit (none when unit is empty); reply gets why not.
     // A way in asks first when the refusal must come before its input is read; Change

@@ -26,7 +26,7 @@ void EventStream::DropClosed()
 
 void EventStream::Refuse(QTcpSocket *socket, const QByteArray &why)
 {
-    const QByteArray body = "{\"error\":\"" + why + "\"}";
+    const QByteArray body = "{\"error\":\"" + why + "\",\"code\":\"too-many-streams\"}";
     socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\nContent-Length: "
                   + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     socket->disconnectFromHost();

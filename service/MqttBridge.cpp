@@ -4,16 +4,12 @@
 #include "LiveSettings.h"
 #include "UnitFleet.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <mosquitto.h>
 
 namespace {
-
-constexpr int KeepAliveSeconds = 30;
 
 QByteArray Json(const QJsonObject &object)
 {
@@ -50,84 +46,35 @@ QJsonArray Options(const LiveSetting &setting)
 } // namespace
 
 MqttBridge::MqttBridge(const MqttConfig &config, UnitFleet &units, ChangeCore &core, QObject *parent)
-    : QObject(parent), config(config), units(units), core(core)
+    : QObject(parent), config(config), units(units), core(core), client(config)
 {
     connect(&units, &UnitFleet::StateChanged, this, &MqttBridge::UnitChanged);
     connect(&core, &ChangeCore::Changed, this, [this](const QString &unit, const QJsonObject &entry) {
         Publish(this->config.prefix + QLatin1Char('/') + unit + QStringLiteral("/audit"), Json(entry), false);
     });
+    connect(&client, &MqttClient::Connected, this, &MqttBridge::Connected);
+    connect(&client, &MqttClient::Message, this, &MqttBridge::Message);
 }
 
 MqttBridge::~MqttBridge()
 {
-    if (!client)
-        return;
     // Leaving on purpose: say so, as the last will would.
     Publish(config.prefix + QStringLiteral("/status"), "offline", true);
-    mosquitto_disconnect(client);
-    mosquitto_loop_stop(client, false);
-    mosquitto_destroy(client);
-    mosquitto_lib_cleanup();
 }
 
 bool MqttBridge::Start(QString *error)
 {
-    mosquitto_lib_init();
-    const QByteArray id = (config.clientId.isEmpty() ? QStringLiteral("quorind-") + config.prefix : config.clientId).toUtf8();
-    client = mosquitto_new(id.constData(), true, this);
-    if (!client) {
-        *error = QStringLiteral("cannot make an MQTT client");
-        return false;
-    }
-    QByteArray password;
-    if (!config.passwordFile.isEmpty()) {
-        QFile file(config.passwordFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("%1: %2").arg(config.passwordFile, file.errorString());
-            return false;
-        }
-        password = file.readLine().trimmed();
-    }
-    const QByteArray user = config.username.toUtf8(), status = (config.prefix + QStringLiteral("/status")).toUtf8();
-    if (!config.username.isEmpty())
-        mosquitto_username_pw_set(client, user.constData(), password.isEmpty() ? nullptr : password.constData());
-    mosquitto_will_set(client, status.constData(), 7, "offline", 1, true);
-    if (config.tls && mosquitto_tls_set(client, config.ca.isEmpty() ? nullptr : QFile::encodeName(config.ca).constData(),
-                                        config.ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("cannot use the CA certificate %1").arg(config.ca);
-        return false;
-    }
-    mosquitto_reconnect_delay_set(client, 1, 30, true);
-    mosquitto_connect_callback_set(client, [](mosquitto *, void *self, int rc) {
-        if (rc == 0)
-            QMetaObject::invokeMethod(static_cast<MqttBridge *>(self), &MqttBridge::Connected, Qt::QueuedConnection);
-    });
-    mosquitto_disconnect_callback_set(client, [](mosquitto *, void *self, int) {
-        auto *bridge = static_cast<MqttBridge *>(self);
-        QMetaObject::invokeMethod(bridge, [bridge] { bridge->connected = false; }, Qt::QueuedConnection);
-    });
-    mosquitto_message_callback_set(client, [](mosquitto *, void *self, const mosquitto_message *m) {
-        const QString topic = QString::fromUtf8(m->topic);
-        const QByteArray payload(static_cast<const char *>(m->payload), m->payloadlen);
-        auto *bridge = static_cast<MqttBridge *>(self);
-        QMetaObject::invokeMethod(bridge, [bridge, topic, payload] { bridge->Message(topic, payload); }, Qt::QueuedConnection);
-    });
-    // A broker away at the start is tried again like one that went away later.
-    mosquitto_connect_async(client, config.host.toUtf8().constData(), config.port, KeepAliveSeconds);
-    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("cannot start the MQTT client");
-        return false;
-    }
-    return true;
+    const QString status = config.prefix + QStringLiteral("/status");
+    return client.Start({config.clientId.isEmpty() ? QStringLiteral("quorind-") + config.prefix : config.clientId, true,
+                         MqttClient::Will{status, "offline"}},
+                        error);
 }
 
 // After every (re)connection the broker may have forgotten everything: all is said again.
 void MqttBridge::Connected()
 {
-    connected = true;
     Publish(config.prefix + QStringLiteral("/status"), "online", true);
-    const QByteArray commands = (config.prefix + QStringLiteral("/+/set")).toUtf8();
-    mosquitto_subscribe(client, nullptr, commands.constData(), 1);
+    client.Subscribe(config.prefix + QStringLiteral("/+/set"));
     lastDiscovery.clear();
     for (const QString &unit : units.Names())
         PublishUnit(unit, units.State(unit), true);
@@ -135,7 +82,7 @@ void MqttBridge::Connected()
 
 void MqttBridge::UnitChanged(const QString &unit, const UnitState &state)
 {
-    if (connected)
+    if (client.IsConnected())
         PublishUnit(unit, state, false);
 }
 
@@ -237,8 +184,14 @@ void MqttBridge::Message(const QString &topic, const QByteArray &payload)
         return;
     const QString unit = topic.mid(head.size(), topic.size() - head.size() - 4);
     const QString result = head + unit + QStringLiteral("/result");
-    const auto reply = [this, result](int status, QJsonObject body) {
+    // A "request" is no setting: it comes back with the answer, so that a head office can
+    // pair answers with its commands.
+    QJsonObject settings = QJsonDocument::fromJson(payload).object();
+    const QJsonValue request = settings.take(QStringLiteral("request"));
+    const auto reply = [this, result, request](int status, QJsonObject body) {
         body.insert(QStringLiteral("status"), status);
+        if (!request.isUndefined())
+            body.insert(QStringLiteral("request"), request);
         Publish(result, Json(body), false);
     };
     const Actor bridge{Actor::Kind::Bridge, QStringLiteral("mqtt"), config.host,
@@ -247,14 +200,12 @@ void MqttBridge::Message(const QString &topic, const QByteArray &payload)
         return;
     const QJsonDocument document = QJsonDocument::fromJson(payload);
     if (!document.isObject())
-        return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")}});
-    core.Change(bridge, unit, NamedValues(document.object()), reply);
+        return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")},
+                           {QStringLiteral("code"), QStringLiteral("settings-expected")}});
+    core.Change(bridge, unit, NamedValues(settings), reply);
 }
 
 void MqttBridge::Publish(const QString &topic, const QByteArray &payload, bool retain)
 {
-    if (!client)
-        return;
-    const QByteArray name = topic.toUtf8();
-    mosquitto_publish(client, nullptr, name.constData(), int(payload.size()), payload.constData(), 1, retain);
+    client.Publish(topic, payload, retain);
 }

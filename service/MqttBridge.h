@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MqttClient.h"
 #include "ServiceConfig.h"
 #include "UnitWorker.h"
 
@@ -10,13 +11,11 @@
 
 class ChangeCore;
 class UnitFleet;
-struct mosquitto;
 
 // The venue on an MQTT broker: quorind's own status (the broker's last will says offline),
 // each unit's availability and state (retained), every change made (one message each),
 // commands on PREFIX/UNIT/set applied with the rights of the configured role, and the
-// discovery messages home automation lists the rooms by. libmosquitto runs its own
-// thread; everything it hears is handed to this object's thread.
+// discovery messages home automation lists the rooms by.
 class MqttBridge : public QObject
 {
     Q_OBJECT
@@ -40,8 +39,7 @@ private:
     MqttConfig config;
     UnitFleet &units;
     ChangeCore &core;
-    mosquitto *client = nullptr;
-    bool connected = false;
+    MqttClient client;
     QHash<QString, QByteArray> lastState;         // what each unit's state topic holds
     QHash<QString, QByteArray> lastAvailability;
     QHash<QString, QByteArray> lastDiscovery;     // the maxima it was published with

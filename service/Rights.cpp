@@ -46,7 +46,7 @@ std::optional<Refusal> Forbidden(Role role, Action action)
     const Right &right = RightOf(action);
     if (right.roles.contains(role))
         return std::nullopt;
-    return Refusal{403, QString::fromUtf8(right.refusal)};
+    return Refusal{403, QString::fromUtf8(right.refusal), QStringLiteral("forbidden-") + QLatin1String(right.name)};
 }
 
 std::optional<Refusal> ForbiddenSetting(Role role, const QString &setting, const QStringList &staff)
@@ -55,7 +55,8 @@ std::optional<Refusal> ForbiddenSetting(Role role, const QString &setting, const
         return refusal;
     if (!RightOf(Action::ChangeSetting).listedOnly.contains(role) || staff.contains(setting))
         return std::nullopt;
-    return Refusal{403, QStringLiteral("%1 is not for staff to change").arg(setting)};
+    return Refusal{403, QStringLiteral("%1 is not for staff to change").arg(setting),
+                   QStringLiteral("setting-not-for-staff")};
 }
 
 bool Changes(Action action)

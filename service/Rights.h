@@ -32,6 +32,7 @@ struct Refusal
 {
     int status = 403;
     QString reason;
+    QString code;  // stable, for a page to word in its own language
 };
 
 // Whether role may do action at all; a refusal in the service's words otherwise.

@@ -30,6 +30,7 @@ public:
     bool Service(ServiceConfig &config, int line, const QString &key, const QString &value);
     bool Unit(UnitConfig &unit, int line, const QString &key, const QString &value);
     bool Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString &value);
+    bool Chain(ChainConfig &chain, int line, const QString &key, const QString &value);
 
 private:
     QString path;
@@ -142,6 +143,26 @@ bool Reader::Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString 
     return true;
 }
 
+bool Reader::Chain(ChainConfig &chain, int line, const QString &key, const QString &value)
+{
+    static const QStringList broker{QStringLiteral("url"), QStringLiteral("ca"), QStringLiteral("username"),
+                                    QStringLiteral("password-file"), QStringLiteral("client-id")};
+    if (broker.contains(key))
+        return Mqtt(chain.broker, line, key, value);
+    if (key != QLatin1String("prefixes"))
+        return Fail(line, QStringLiteral("[chain] has no key \"%1\"").arg(key));
+    chain.prefixes.clear();
+    for (const QString &filter : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString trimmed = filter.trimmed();
+        if (!trimmed.endsWith(QLatin1String("/#")) || trimmed.size() < 3 || trimmed.chopped(1).contains(QLatin1Char('#')))
+            return Fail(line, QStringLiteral("prefixes takes topic filters ending in /#, such as quorin/#"));
+        chain.prefixes << trimmed;
+    }
+    if (chain.prefixes.isEmpty())
+        return Fail(line, QStringLiteral("prefixes takes topic filters ending in /#, such as quorin/#"));
+    return true;
+}
+
 bool Reader::Unit(UnitConfig &unit, int line, const QString &key, const QString &value)
 {
     if (key == QLatin1String("port")) {
@@ -220,6 +241,10 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
                 config.mqtt.enabled = true;
                 continue;
             }
+            if (section == QLatin1String("chain")) {
+                config.chain.enabled = true;
+                continue;
+            }
             if (const QString fault = UnitNameFault(section); !fault.isEmpty())
                 return fail(n, fault);
             config.units.append({section, QString(), QString(), false});
@@ -233,6 +258,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
         const QString key = line.left(equals).trimmed(), value = line.mid(equals + 1).trimmed();
         const bool ok = section == QLatin1String("service") ? reader.Service(config, n, key, value)
             : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)
+            : section == QLatin1String("chain")             ? reader.Chain(config.chain, n, key, value)
                                                             : reader.Unit(config.units.last(), n, key, value);
         if (!ok)
             return std::nullopt;
@@ -242,6 +268,12 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             return fail(sectionLines[unit.name], QStringLiteral("[%1] has no port=").arg(unit.name));
     if (config.mqtt.enabled && config.mqtt.host.isEmpty())
         return fail(sectionLines.value(QStringLiteral("mqtt")), QStringLiteral("[mqtt] has no url="));
+    if (const int chain = sectionLines.value(QStringLiteral("chain")); config.chain.enabled) {
+        if (config.chain.broker.host.isEmpty())
+            return fail(chain, QStringLiteral("[chain] has no url="));
+        if (!config.units.isEmpty() || config.mqtt.enabled)
+            return fail(chain, QStringLiteral("a head office ([chain]) has no units and no [mqtt] of its own"));
+    }
     if (config.mqtt.prefix.isEmpty())
         config.mqtt.prefix = QStringLiteral("quorin/") + QSysInfo::machineHostName();
     int line = 0;

@@ -31,6 +31,15 @@ struct MqttConfig
     QString discovery = QStringLiteral("homeassistant");  // empty: no discovery
 };
 
+// The [chain] section: a head office with no units of its own, following its venues on
+// the broker their brokers bridge to.
+struct ChainConfig
+{
+    bool enabled = false;
+    MqttConfig broker;                                 // url, ca, username, password-file, client-id
+    QStringList prefixes{QStringLiteral("quorin/#")};  // each FILTER/#: a venue's prefix below FILTER names it
+};
+
 // quorind's configuration file: [service] and a section per unit.
 struct ServiceConfig
 {
@@ -53,6 +62,7 @@ struct ServiceConfig
     bool metricsFromAnywhere = false;
     QList<UnitConfig> units;
     MqttConfig mqtt;
+    ChainConfig chain;
 };
 
 // The id a unit's entities take in home automation discovery.

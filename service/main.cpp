@@ -2,6 +2,7 @@
 #include "Api.h"
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "ChainApi.h"
 #include "Metrics.h"
 #include "MqttBridge.h"
 #include "ServiceConfig.h"
@@ -165,6 +166,13 @@ int main(int argc, char *argv[])
         bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, core);
         if (!bridge->Start(&error))
             return Fail(error, 2);
+    }
+    std::unique_ptr<ChainApi> chain;
+    if (config->chain.enabled) {
+        chain = std::make_unique<ChainApi>(config->chain, audit);
+        if (!chain->Start(&error))
+            return Fail(error, 2);
+        api.Follow(*chain);
     }
     ShutDownOnSignal(api, fleet);
     fleet.Start();

@@ -1,18 +1,42 @@
 // The venue page: every text a unit, a file or a person gives is inserted as text, never as HTML.
 
+import { languages, preferred } from '/texts.js';
+
 const main = document.getElementById('main');
-const message = document.getElementById('message');
+const banner = document.getElementById('banner');
 const who = document.getElementById('who');
+const home = document.getElementById('home');
+const switcher = document.getElementById('language');
 
-const roleNames = { admin: '管理员', staff: '员工', viewer: '查看者' };
-const stateNames = { online: '在线', busy: '在线（忙碌）', offline: '离线' };
-const channels = ['MUS', 'MIC', 'KTV'];
-const keys = ['b5', 'b4', 'b3', 'b2', 'b1', 'natural', '#1', '#2', '#3', '#4', '#5'];
-const programs = { 0: 'KTV1', 1: 'KTV2', 20: 'EFF1', 21: 'EFF2' };
-
+let language = chosenLanguage();
+let t = languages[language];
 let session = null;  // { user, role, csrf, staff }
-let units = new Map();
+let units = new Map();  // by unit.id || unit.name
+let live = [];  // the live settings and their values as the service names them
+let scenes = [];  // the scenes this person may see, where the service has them
 let events = null;
+let connected = true;
+let view = null;  // what is on screen: the overview's cards, or a room's controls
+
+function chosenLanguage() {
+  let stored = null;
+  try { stored = localStorage.getItem('quorin-language'); } catch (error) { stored = null; }
+  return stored in languages ? stored : preferred(navigator.languages || [navigator.language || '']);
+}
+
+// A text of the table with {name} filled in.
+function words(template, values = {}) {
+  return template.replace(/\{(\w+)\}/g, (all, name) => String(values[name] ?? ''));
+}
+
+function settingName(name) {
+  return t.settings[name] ?? name;
+}
+
+// A choice as a person reads it: its plain name beside the short one the unit shows.
+function choiceName(shown) {
+  return t.choices[shown] ? shown + ' · ' + t.choices[shown] : shown;
+}
 
 // An element with attributes and children; strings become text nodes.
 function el(tag, attributes = {}, ...children) {
@@ -30,21 +54,19 @@ function el(tag, attributes = {}, ...children) {
   return node;
 }
 
-function say(text, good = false) {
-  message.textContent = text;
-  message.className = good ? 'ok' : '';
+// Why the service said no, in the page's language: by the answer's code, never its English.
+function reason(result) {
+  if (result.status === 0) return t.codes.unreachable;
+  const code = result.body && result.body.code;
+  return words(t.codes[code] ?? t.codes.other, { seconds: result.retryAfter ?? '' });
 }
 
-function refusal(status, body) {
-  if (status === 401) return '请重新登录';
-  if (status === 403) return '已拒绝：无权进行此操作';
-  if (status === 404) return '找不到该房间';
-  if (status === 409) return '机器离线或忙碌，未执行';
-  if (status === 400) return '数值无效，未执行';
-  if (status === 413) return '文件太大';
-  if (status === 429) return '尝试次数太多，请稍后再试';
-  if (status === 503) return body && body.error && body.error.includes('audit') ? '审计日志无法写入，未执行' : '服务繁忙或正在停止';
-  return '出错了（' + status + '）' + (body && body.error ? '：' + body.error : '');
+function unitKey(unit) {
+  return unit.id || unit.name;
+}
+
+function unitPath(key) {
+  return '/units/' + encodeURIComponent(key);
 }
 
 // A request of the API; a change carries the session's CSRF token beside its cookie.
@@ -58,49 +80,93 @@ async function api(method, path, body, type = 'application/json') {
   try {
     response = await fetch('/api/v1' + path, { method, headers, body, credentials: 'same-origin' });
   } catch (error) {
-    return { status: 0, body: null, text: '' };
+    return { status: 0, body: null };
   }
-  const text = await response.text();
   let json = null;
-  try { json = JSON.parse(text); } catch (error) { json = null; }
-  if (response.status === 401 && path !== '/login') showLogin();
-  return { status: response.status, body: json, text };
+  try { json = JSON.parse(await response.text()); } catch (error) { json = null; }
+  if (response.status === 401 && path !== '/login' && session) showLogin(t.sessionEnded);
+  return { status: response.status, body: json, retryAfter: response.headers.get('Retry-After') };
 }
 
 function canChange(name) {
   return session && (session.role === 'admin' || (session.role === 'staff' && session.staff.includes(name)));
 }
 
-function showLogin() {
+// A message beside the controls it is about, read out politely, gone after a while.
+function note() {
+  const node = el('p', { class: 'note', role: 'status' });
+  let timer = 0;
+  node.say = (text, good = false) => {
+    clearTimeout(timer);
+    node.textContent = text;
+    node.className = 'note' + (good ? ' ok' : '');
+    if (text) timer = setTimeout(() => { node.textContent = ''; }, good ? 6000 : 20000);
+  };
+  return node;
+}
+
+function labelHeader() {
+  document.documentElement.lang = language;
+  home.textContent = t.title;
+  const other = Object.keys(languages).filter(name => name !== language);
+  switcher.replaceChildren(...other.map(name => el('button', {
+    type: 'button', lang: name, onclick: () => switchTo(name) }, languages[name].language)));
+  who.replaceChildren();
+  if (session)
+    who.append(el('span', {}, session.user + ' · ' + (t.roles[session.role] || session.role)),
+               el('button', { type: 'button', onclick: logout }, t.logout));
+  showBanner();
+}
+
+function showBanner() {
+  banner.textContent = connected ? '' : t.serviceGone;
+  banner.hidden = connected;
+}
+
+function switchTo(name) {
+  language = name;
+  t = languages[name];
+  try { localStorage.setItem('quorin-language', name); } catch (error) { /* kept for this page only */ }
+  labelHeader();
+  if (session) route(); else showLogin();
+  switcher.querySelector('button').focus();
+}
+
+function showLogin(why = '') {
   session = null;
+  view = null;
   if (events) events.close();
   events = null;
-  who.replaceChildren();
+  connected = true;
+  labelHeader();
+  document.title = t.title;
   const user = el('input', { type: 'text', id: 'user', name: 'user', autocomplete: 'username', required: true });
   const password = el('input', { type: 'password', id: 'password', name: 'password', autocomplete: 'current-password', required: true });
-  const form = el('form', { 'aria-label': '登录' },
-    el('h2', {}, '登录'),
-    el('label', { for: 'user' }, '用户名'), user,
-    el('label', { for: 'password' }, '密码'), password,
-    el('p', {}, el('button', { type: 'submit', class: 'primary' }, '登录')));
+  const message = note();
+  const form = el('form', { 'aria-labelledby': 'login-heading' },
+    el('h2', { id: 'login-heading', tabindex: -1 }, t.login),
+    el('label', { for: 'user' }, t.user), user,
+    el('label', { for: 'password' }, t.password), password,
+    el('p', {}, el('button', { type: 'submit', class: 'primary' }, t.login)), message);
   form.addEventListener('submit', async event => {
     event.preventDefault();
     const result = await api('POST', '/login', JSON.stringify({ user: user.value, password: password.value }));
-    if (result.status !== 200) return say(result.status === 401 ? '用户名或密码错误' : refusal(result.status, result.body));
+    if (result.status !== 200) return message.say(reason(result));
     await start();
   });
   main.replaceChildren(form);
+  if (why) message.say(why);
   user.focus();
 }
 
 async function start() {
   const result = await api('GET', '/session');
-  if (result.status !== 200) return showLogin();
+  if (result.status !== 200) return showLogin(result.status === 401 ? '' : reason(result));
   session = result.body;
-  say('');
-  who.replaceChildren(
-    el('span', {}, session.user + '（' + (roleNames[session.role] || session.role) + '） '),
-    el('button', { type: 'button', onclick: logout }, '退出'));
+  const names = await api('GET', '/live-settings');
+  if (names.status === 200) live = names.body.settings;
+  await loadScenes();
+  labelHeader();
   await loadUnits();
   listen();
   route();
@@ -111,204 +177,416 @@ async function logout() {
   showLogin();
 }
 
-async function loadUnits() {
-  const result = await api('GET', '/units');
-  if (result.status === 200) units = new Map(result.body.units.map(unit => [unit.name, unit]));
+async function loadScenes() {
+  const result = await api('GET', '/scenes');
+  scenes = result.status === 200 && Array.isArray(result.body.scenes) ? result.body.scenes : [];
 }
 
-// Live: every change anyone makes, a drift found, a unit lost or back, as it happens.
+async function loadUnits() {
+  const result = await api('GET', '/units');
+  if (result.status === 200) units = new Map(result.body.units.map(unit => [unitKey(unit), unit]));
+}
+
+// Live: every change anyone makes, a drift found, a unit lost or back, as it happens. When
+// the stream drops, the service is gone: the page says so and asks again until it is back.
 function listen() {
   if (events) events.close();
   events = new EventSource('/api/v1/events');
   events.addEventListener('unit', event => {
     const unit = JSON.parse(event.data);
-    units.set(unit.name, unit);
-    update(unit);
+    units.set(unitKey(unit), unit);
+    refresh(unit);
   });
-  events.addEventListener('open', () => loadUnits().then(route));
-  events.addEventListener('error', async () => {
-    // The service went away or restarted: the browser tries again by itself; a session
-    // that did not survive asks for a new login.
-    const check = await api('GET', '/session');
-    if (check.status === 401) showLogin();
+  events.addEventListener('open', async () => {
+    await loadUnits();
+    if (!connected) await loadScenes();
+    if (!session) return;
+    if (!connected) {
+      connected = true;
+      showBanner();
+    }
+    for (const unit of units.values()) refresh(unit);
   });
+  events.addEventListener('error', () => {
+    events.close();
+    events = null;
+    if (!session) return;
+    if (connected) {
+      connected = false;
+      showBanner();
+      for (const unit of units.values()) refresh(unit);
+    }
+    setTimeout(reconnect, 1000);
+  });
+}
+
+async function reconnect() {
+  if (!session || events) return;
+  const check = await api('GET', '/session');
+  if (!session) return;  // the session did not survive: the login form says so
+  if (check.status !== 200) return setTimeout(reconnect, 1000);
+  session = check.body;
+  listen();
 }
 
 function route() {
   if (!session) return;
   const match = location.hash.match(/^#\/unit\/(.+)$/);
-  if (match && units.has(decodeURIComponent(match[1]))) showRoom(decodeURIComponent(match[1]));
+  const key = match ? decodeURIComponent(match[1]) : null;
+  if (key && units.has(key)) showRoom(key);
   else showOverview();
 }
 
-function stateLine(unit) {
-  const line = el('p', {},
-    el('span', { class: 'state ' + unit.state }, stateNames[unit.state] || unit.state));
-  if (unit.drift > 0) line.append(el('span', { class: 'badge' }, '设置偏离 ' + unit.drift + ' 项'));
-  if (unit.state === 'offline' && unit.error) line.append(el('span', { class: 'muted' }, '（' + unit.error + '）'));
-  return line;
+// A unit's state changed: what shows it is updated in place, so that focus stays where it is.
+function refresh(unit) {
+  if (!session || !view) return;
+  const key = unitKey(unit);
+  if (view.cards && view.cards.has(key)) view.cards.get(key)(unit);
+  else if (view.cards) showOverview();
+  else if (view.key === key) view.update(unit);
 }
 
-function volumeBars(unit) {
-  return el('div', { class: 'bars' }, channels.flatMap(channel => {
-    const value = unit.live[channel + ' volume'];
-    const maximum = unit.live.maximum[channel + ' volume'] ?? 80;
-    return [el('span', {}, channel),
-            el('meter', { min: 0, max: 80, value: value ?? 0, 'aria-label': channel + ' volume', title: String(value ?? '') }),
-            el('span', { class: 'value' }, value ?? '—')];
-  }));
+function stateOf(unit) {
+  return connected ? unit.state : 'unknown';
+}
+
+function badges(unit) {
+  const list = [];
+  if (connected && unit.live.mute === 1) list.push(el('span', { class: 'badge mute' }, t.muted));
+  if (connected && unit.drift > 0) list.push(el('span', { class: 'badge' }, words(t.drift, { count: unit.drift })));
+  if (unit.alerts > 0) list.push(el('span', { class: 'badge' }, words(t.alertCount, { count: unit.alerts })));
+  if (unit.scene && unit.scene.name)
+    list.push(el('span', { class: 'tag' }, words(unit.scene.modified ? t.sceneModified : t.scene, { name: unit.scene.name })));
+  if (unit.cap && unit.cap.name)
+    list.push(el('span', { class: 'tag' }, words(t.cap, { name: unit.cap.name, until: unit.cap.until ?? '' })));
+  return list;
+}
+
+function stateWord(unit) {
+  const state = stateOf(unit);
+  return el('span', { class: 'state ' + state }, t.states[state] || state);
+}
+
+function volumeSettings() {
+  return live.filter(setting => setting.kind === 'volume');
+}
+
+function choices(kind) {
+  const setting = live.find(s => s.kind === kind);
+  return setting ? setting.values : [];
+}
+
+function shownOf(kind, raw) {
+  const choice = choices(kind).find(c => c.value === raw);
+  return choice ? choice.shown : null;
+}
+
+function shortName(setting) {
+  return setting.split(' ')[0];
 }
 
 function showOverview() {
-  delete main.dataset.unit;
-  room = null;
-  const list = el('ul', { class: 'units' });
+  document.title = t.title;
+  view = { cards: new Map() };
+  const heading = el('h2', { tabindex: -1 }, t.allRooms);
+  const venues = new Map();
   for (const unit of units.values()) {
-    list.append(el('li', { class: 'card', 'data-unit': unit.name },
-      el('a', { href: '#/unit/' + encodeURIComponent(unit.name) }, unit.name),
-      stateLine(unit),
-      volumeBars(unit),
-      el('p', { class: 'muted' }, '效果：' + (programs[unit.live.program] ?? '未知'))));
+    const venue = unit.venue ?? '';
+    if (!venues.has(venue)) venues.set(venue, el('ul', { class: 'units' }));
+    venues.get(venue).append(card(unit));
   }
-  main.replaceChildren(el('h2', {}, '所有房间'), list);
+  const parts = [...venues].map(([venue, list]) => venue ? el('section', { class: 'venue' }, el('h3', {}, venue), list) : list);
+  main.replaceChildren(heading, ...parts);
+  if (session.role === 'admin') main.append(alertList());
+  heading.focus();
 }
 
-// One control sending one setting: busy while the unit works, told in words when refused.
-async function send(control, name, value) {
-  const unitName = main.dataset.unit;
-  control.disabled = true;
-  control.setAttribute('aria-busy', 'true');
-  say('正在发送…', true);
-  const result = await api('POST', '/units/' + encodeURIComponent(unitName) + '/settings', JSON.stringify({ [name]: value }));
-  control.disabled = false;
-  control.removeAttribute('aria-busy');
-  if (result.status !== 200) return say(refusal(result.status, result.body));
-  const done = result.body.results[0];
-  if (done.result !== 'ok') return say(done.result === 'not-confirmed' ? '机器未确认变调' : '机器没有应答');
-  say('已发送：' + name + ' = ' + done.shown, true);
+// Open alerts for admins, where the service keeps them.
+function alertList() {
+  const list = el('ul', { class: 'alerts' });
+  const node = el('section', { 'aria-labelledby': 'alerts-heading', hidden: true }, el('h3', { id: 'alerts-heading' }, t.alerts), list);
+  api('GET', '/alerts').then(result => {
+    const open = result.status === 200 && Array.isArray(result.body.open) ? result.body.open : [];
+    list.replaceChildren(...open.map(alert => el('li', {},
+      el('b', {}, t.alertKinds[alert.kind] ?? alert.kind), ' · ', [alert.venue, alert.unit].filter(Boolean).join(' / '),
+      ' · ', words(t.alertSince, { since: (alert.since ?? '').replace('T', ' ') }))));
+    node.hidden = open.length === 0;
+  });
+  return node;
 }
 
-let room = null;  // the room on screen: its unit's name and its controls
-
-function showRoom(name) {
-  const unit = units.get(name);
-  main.dataset.unit = name;
-  const live = unit.live;
-  room = { name, sliders: {}, outputs: {}, state: stateLine(unit) };
-  const page = el('div', { id: 'room' },
-    el('p', {}, el('a', { href: '#/' }, '← 所有房间')),
-    el('h2', {}, name),
-    room.state);
-
-  const volumes = el('section', { 'aria-label': '通道音量' }, el('h3', {}, '通道音量'));
-  for (const channel of channels) {
-    const setting = channel + ' volume';
-    const output = el('span', { class: 'value' }, live[setting] ?? '—');
-    const slider = el('input', {
-      type: 'range', min: 0, max: live.maximum[setting] ?? 80, step: 1, value: live[setting] ?? 0,
-      'aria-label': setting, disabled: !canChange(setting),
-      onpointerdown: event => { event.target.dataset.moving = '1'; },
-      oninput: event => { output.textContent = event.target.value; },
-      onchange: event => {
-        delete event.target.dataset.moving;
-        send(event.target, setting, Number(event.target.value));
-      } });
-    room.sliders[setting] = slider;
-    room.outputs[setting] = output;
-    volumes.append(el('div', { class: 'slider' }, el('span', {}, channel), slider, output));
-  }
-  room.mute = el('button', {
-    type: 'button', 'aria-label': 'mute', 'aria-pressed': live.mute === 1 ? 'true' : 'false', disabled: !canChange('mute'),
-    onclick: event => send(event.currentTarget, 'mute', event.currentTarget.getAttribute('aria-pressed') === 'true' ? 'OFF' : 'ON') },
-    '静音');
-  room.keys = keys.map((key, index) => el('button', {
-    type: 'button', 'aria-pressed': live.key === index ? 'true' : 'false', disabled: !canChange('key'),
-    'aria-label': key, onclick: event => send(event.currentTarget, 'key', key) },
-    key === 'natural' ? '原调' : key));
-  room.program = el('select', {
-    'aria-label': 'program', id: 'program', disabled: !canChange('program'),
-    onchange: event => send(event.target, 'program', event.target.value) },
-    el('option', { value: '', disabled: true }, '未知'),
-    Object.values(programs).map(p => el('option', { value: p }, p)));
-  room.program.value = programs[live.program] ?? '';
-  page.append(volumes,
-    el('section', { 'aria-label': '静音' }, el('h3', {}, '静音'), room.mute),
-    el('section', { 'aria-label': '变调' }, el('h3', {}, '变调'), el('div', { role: 'group', 'aria-label': 'key', class: 'keys' }, room.keys)),
-    el('section', {}, el('h3', {}, el('label', { for: 'program' }, '效果')), room.program));
-  if (session.role === 'admin') page.append(adminTools(name, unit));
-  main.replaceChildren(page);
+function card(unit) {
+  const state = el('span', {});
+  const info = el('div', { class: 'info' });
+  const fill = fresh => {
+    state.replaceChildren(stateWord(fresh));
+    const program = shownOf('program', fresh.live.program);
+    info.replaceChildren(
+      el('p', { class: 'badges' }, badges(fresh),
+         el('span', { class: 'muted' }, words(t.effect, { value: program ? choiceName(program) : t.unknownValue }))),
+      el('div', { class: 'bars' }, volumeSettings().map(setting => {
+        const value = connected ? fresh.live[setting.name] : null;
+        return el('div', {},
+          el('span', { class: 'bar-name' }, shortName(setting.name), ' ', el('b', {}, value ?? '—')),
+          el('meter', { min: 0, max: 80, value: value ?? 0, 'aria-label': settingName(setting.name) + ' ' + shortName(setting.name) }));
+      })));
+  };
+  fill(unit);
+  view.cards.set(unitKey(unit), fill);
+  return el('li', { class: 'card' },
+    el('div', { class: 'card-top' }, el('a', { href: '#/unit/' + encodeURIComponent(unitKey(unit)) }, unit.name), state), info);
 }
 
-// The room shows what the unit holds now, control by control, leaving alone the one a hand is on.
-function updateRoom(unit) {
-  const live = unit.live;
-  const fresh = stateLine(unit);
-  room.state.replaceWith(fresh);
-  room.state = fresh;
-  for (const [setting, slider] of Object.entries(room.sliders)) {
-    slider.max = live.maximum[setting] ?? 80;
-    if (live[setting] !== null && !(slider === document.activeElement && slider.dataset.moving)) {
-      slider.value = live[setting];
-      room.outputs[setting].textContent = live[setting];
+// One setting's control: changes made while one is on its way are coalesced, and the
+// latest goes out when the answer comes. A refusal puts the control back to the unit's value.
+function sender(key, setting, section, show, describe) {
+  const s = { busy: false, next: undefined, show };
+  s.push = async value => {
+    s.next = value;
+    if (s.busy) return;
+    s.busy = true;
+    let done = null;
+    while (s.next !== undefined) {
+      const sent = s.next;
+      s.next = undefined;
+      const result = await api('POST', unitPath(key) + '/settings', JSON.stringify({ [setting]: sent }));
+      done = result.status === 200 ? result.body.results[0] : null;
+      if (!done || done.result !== 'ok') {
+        s.next = undefined;
+        s.busy = false;
+        section.note.say(!done ? reason(result)
+          : words(done.result === 'not-confirmed' ? t.notConfirmed : t.noAnswer, { name: settingName(setting) }));
+        const unit = units.get(key);
+        if (unit) show(unit.live[setting]);
+        return;
+      }
     }
-  }
-  room.mute.setAttribute('aria-pressed', live.mute === 1 ? 'true' : 'false');
-  room.keys.forEach((button, index) => button.setAttribute('aria-pressed', live.key === index ? 'true' : 'false'));
-  if (room.program !== document.activeElement) room.program.value = programs[live.program] ?? '';
+    s.busy = false;
+    show(done.new);
+    section.note.say(words(t.set, { name: settingName(setting), value: describe(done) }), true);
+  };
+  return s;
 }
 
-// A unit's state changed: the overview or the room shows it at once.
-function update(unit) {
-  if (!session) return;
-  if (document.getElementById('room')) {
-    if (room && room.name === unit.name) updateRoom(unit);
-  } else {
-    showOverview();
-  }
+function section(id, title, readOnly) {
+  const node = el('section', { 'aria-labelledby': id },
+    el('h3', { id }, title, readOnly ? el('span', { class: 'tag' }, t.readOnly) : null));
+  node.note = note();
+  return node;
 }
 
-function adminTools(name, unit) {
-  const path = '/units/' + encodeURIComponent(name);
-  const tools = el('section', { 'aria-label': '管理' }, el('h3', {}, '管理'));
-  const list = el('ul', {});
-  const showDifferences = (title, differences, first, second) => {
-    list.replaceChildren(...differences.map(d =>
-      el('li', {}, d.setting + '：' + d[first].shown + ' → ' + d[second].shown)));
-    say(title, differences.length === 0);
+function showRoom(key) {
+  const unit = units.get(key);
+  document.title = words(t.roomTitle, { room: unit.name });
+  const heading = el('h2', { tabindex: -1 }, unit.name);
+  const state = el('p', { class: 'room-state' });
+  const notice = el('p', { class: 'notice', tabindex: -1 });
+  const senders = {};
+  const controls = [];  // [element, setting]
+  const room = { key, update: null };
+  view = room;
+
+  const volumes = section('volumes-heading', t.volumes, !volumeSettings().some(s => canChange(s.name)));
+  for (const setting of volumeSettings()) {
+    const name = setting.name;
+    const id = 'slider-' + shortName(name);
+    const label = settingName(name) + ' ' + shortName(name);
+    const output = el('output', { for: id, class: 'value' });
+    const slider = el('input', { type: 'range', id, min: 0, step: 1 });
+    const maximum = () => Number(slider.max);
+    const shown = () => {
+      output.textContent = slider.value;
+      slider.setAttribute('aria-valuetext', words(t.ofMaximum, { value: slider.value, maximum: maximum() }));
+    };
+    const show = value => {
+      const fresh = units.get(key);
+      const limit = fresh.cap && fresh.cap.limits ? fresh.cap.limits[name] : undefined;
+      slider.max = Math.min(fresh.live.maximum[name] ?? 80, limit ?? 80);
+      if (value !== null && value !== undefined) slider.value = value;
+      shown();
+    };
+    const s = sender(key, name, volumes, show, done => done.shown);
+    s.held = () => Boolean(slider.dataset.moving);
+    senders[name] = s;
+    const step = by => () => {
+      slider.value = Math.min(maximum(), Math.max(0, Number(slider.value) + by));
+      shown();
+      s.push(Number(slider.value));
+    };
+    slider.addEventListener('pointerdown', () => { slider.dataset.moving = '1'; });
+    for (const end of ['pointerup', 'pointercancel']) slider.addEventListener(end, () => { delete slider.dataset.moving; });
+    slider.addEventListener('input', shown);
+    slider.addEventListener('change', () => { delete slider.dataset.moving; s.push(Number(slider.value)); });
+    const down = el('button', { type: 'button', class: 'step', 'aria-label': words(t.down, { name: label }), onclick: step(-1) }, '−1');
+    const up = el('button', { type: 'button', class: 'step', 'aria-label': words(t.up, { name: label }), onclick: step(1) }, '+1');
+    controls.push([slider, name], [down, name], [up, name]);
+    volumes.append(el('div', { class: 'slider' },
+      el('div', { class: 'slider-label' }, el('label', { for: id }, label), output),
+      el('div', { class: 'slider-row' }, down, slider, up)));
+    show(unit.live[name]);
+  }
+  volumes.append(volumes.note);
+
+  const mutes = section('mute-heading', t.mute, !canChange('mute'));
+  const mute = el('button', { type: 'button', class: 'toggle' }, t.settings.mute);
+  const showMute = value => mute.setAttribute('aria-pressed', value === 1 ? 'true' : 'false');
+  senders.mute = sender(key, 'mute', mutes, showMute, done => done.new === 1 ? t.on : t.off);
+  mute.addEventListener('click', () => {
+    const on = mute.getAttribute('aria-pressed') !== 'true';
+    showMute(on ? 1 : 0);
+    senders.mute.push(on ? 'ON' : 'OFF');
+  });
+  showMute(unit.live.mute);
+  controls.push([mute, 'mute']);
+  mutes.append(mute, mutes.note);
+
+  const keyChoices = choices('key');
+  const keyRow = section('key-heading', t.key, !canChange('key'));
+  const keys = keyChoices.map(choice => el('button', { type: 'button', class: 'key' },
+    el('span', {}, t.choices[choice.shown] ?? choice.shown), ' ', el('small', {}, choice.shown)));
+  const showKey = value => keys.forEach((button, index) =>
+    button.setAttribute('aria-pressed', keyChoices[index].value === value ? 'true' : 'false'));
+  senders.key = sender(key, 'key', keyRow, showKey, done => choiceName(shownOf('key', done.new) ?? done.shown));
+  keys.forEach((button, index) => {
+    button.addEventListener('click', () => {
+      showKey(keyChoices[index].value);
+      senders.key.push(keyChoices[index].shown);
+    });
+    controls.push([button, 'key']);
+  });
+  showKey(unit.live.key);
+  keyRow.append(el('div', { role: 'group', 'aria-labelledby': 'key-heading', class: 'keys' }, keys), keyRow.note);
+
+  const programs = section('program-heading', t.program, !canChange('program'));
+  const program = el('select', { id: 'program' },
+    el('option', { value: '', disabled: true }, t.unknownValue),
+    choices('program').map(choice => el('option', { value: choice.shown }, choiceName(choice.shown))));
+  const showProgram = value => { program.value = shownOf('program', value) ?? ''; };
+  senders.program = sender(key, 'program', programs, showProgram, done => choiceName(done.shown));
+  program.addEventListener('change', () => senders.program.push(program.value));
+  showProgram(unit.live.program);
+  controls.push([program, 'program']);
+  programs.querySelector('h3').replaceChildren(el('label', { for: 'program' }, t.program),
+    ...(canChange('program') ? [] : [el('span', { class: 'tag' }, t.readOnly)]));
+  programs.append(program, programs.note);
+
+  const page = el('div', { id: 'room' },
+    el('p', {}, el('a', { href: '#/' }, t.backToAll)), heading, state, notice,
+    volumes, mutes, keyRow, programs);
+  const recallable = scenes.filter(scene => scene['may-recall'] && (scene.units ?? []).includes(unit.name));
+  if (recallable.length) {
+    const recalls = section('scenes-heading', t.scenes, false);
+    recalls.append(el('div', { class: 'row' }, recallable.map(scene => {
+      const button = el('button', { type: 'button' }, words(t.recall, { name: scene.name }));
+      button.addEventListener('click', async () => {
+        const result = await api('POST', '/scenes/' + encodeURIComponent(scene.name) + '/recall', JSON.stringify({ units: [unit.name] }));
+        const mine = result.status === 200 && result.body.results ? result.body.results[unit.name] : null;
+        if (mine && mine.status === 200) recalls.note.say(words(t.recalled, { name: scene.name }), true);
+        else recalls.note.say(reason(mine ? { status: mine.status, body: mine } : result));
+      });
+      controls.push([button, 'scene']);
+      return button;
+    })), recalls.note);
+    page.append(recalls);
+  }
+  if (session.role === 'admin') page.append(adminTools(key, unit));
+  main.replaceChildren(page);
+
+  let busySince = 0;
+  let busyTimer = 0;
+  // The room shows what the unit holds now, leaving alone a control whose change is on its
+  // way or that a finger is dragging; an unusable room disables its controls.
+  room.update = fresh => {
+    const unitState = stateOf(fresh);
+    if (unitState === 'busy' && !busySince) {
+      busySince = Date.now();
+      busyTimer = setTimeout(() => room.update(units.get(key)), 1100);
+    } else if (unitState !== 'busy') {
+      busySince = 0;
+      clearTimeout(busyTimer);
+    }
+    const longBusy = busySince && Date.now() - busySince > 1000;
+    const usable = unitState === 'online' || (unitState === 'busy' && !longBusy);
+    // The unit's own reason is for admins, who know the machine's words.
+    const detail = session.role === 'admin' && unitState === 'offline' && fresh.error
+      ? [el('span', { class: 'muted', lang: 'en' }, fresh.error)] : [];
+    state.replaceChildren(stateWord(fresh), ...detail, ...badges(fresh),
+      ...(session.role === 'viewer' ? [el('span', { class: 'tag' }, t.readOnly)] : []));
+    notice.textContent = unitState === 'unknown' ? t.unknownTop
+      : unitState === 'offline' ? t.offlineTop : !usable ? t.busyTop : '';
+    notice.hidden = usable;
+    for (const [setting, s] of Object.entries(senders))
+      if (!s.busy && !(s.held && s.held())) s.show(fresh.live[setting]);
+    const focused = document.activeElement;
+    for (const [control, setting] of controls) control.disabled = !usable || (setting !== 'scene' && !canChange(setting));
+    if (focused && focused.disabled) notice.focus();
+  };
+  room.update(unit);
+  heading.focus();
+}
+
+// A dialog that names what is about to happen; resolves whether the person agreed.
+function confirmAction(text, yes) {
+  return new Promise(resolve => {
+    const opener = document.activeElement;
+    const dialog = el('dialog', { 'aria-labelledby': 'confirm-text' }, el('p', { id: 'confirm-text' }, text));
+    const close = agreed => () => { dialog.close(); dialog.remove(); if (opener) opener.focus(); resolve(agreed); };
+    dialog.append(el('div', { class: 'row' },
+      el('button', { type: 'button', class: 'primary', onclick: close(true) }, yes),
+      el('button', { type: 'button', onclick: close(false) }, t.cancel)));
+    dialog.addEventListener('cancel', event => { event.preventDefault(); close(false)(); });
+    document.body.append(dialog);
+    dialog.showModal();
+  });
+}
+
+function adminTools(key, unit) {
+  const path = unitPath(key);
+  const tools = section('admin-heading', t.admin, false);
+  const list = el('ul', { class: 'differences' });
+  const showDifferences = (differences, first, second) => list.replaceChildren(...differences.map(d =>
+    el('li', {}, words(t.difference, { setting: settingName(d.setting), first: d[first].shown, second: d[second].shown }))));
+  const busy = async (button, work) => {
+    button.setAttribute('aria-busy', 'true');
+    try { await work(); } finally { button.removeAttribute('aria-busy'); }
   };
 
-  tools.append(el('p', {}, el('a', { class: 'button', href: '/api/v1' + path + '/backup', download: name + '.txt' }, '下载备份')));
+  tools.append(el('p', {}, el('a', { class: 'button', href: '/api/v1' + path + '/backup', download: unit.name + '.txt' }, t.backup)));
 
   const file = el('input', { type: 'file', id: 'restore-file', accept: '.txt' });
-  tools.append(el('label', { for: 'restore-file' }, '恢复配置文件'), el('div', { class: 'row' }, file,
-    el('button', { type: 'button', onclick: async event => {
-      if (!file.files.length) return say('请先选择配置文件');
-      const button = event.currentTarget;
-      button.disabled = true;
-      say('正在上传并校验…', true);
-      const result = await api('POST', path + '/restore', await file.files[0].arrayBuffer(), 'text/plain');
-      button.disabled = false;
-      if (result.status !== 200) return say(refusal(result.status, result.body));
-      showDifferences(result.body.differences.length ? '校验发现 ' + result.body.differences.length + ' 项不同' : '一致：机器已收到全部设置',
-                      result.body.differences, 'sent', 'unit');
-    } }, '上传并校验')));
+  const restore = el('button', { type: 'button' }, t.restore);
+  restore.addEventListener('click', () => busy(restore, async () => {
+    if (!file.files.length) return tools.note.say(t.chooseFile);
+    if (!await confirmAction(words(t.confirmRestore, { room: unit.name }), words(t.confirmRestoreButton, { room: unit.name }))) return;
+    tools.note.say(t.uploading, true);
+    const result = await api('POST', path + '/restore', await file.files[0].arrayBuffer(), 'text/plain');
+    if (result.status !== 200) return tools.note.say(reason(result));
+    const count = result.body.differences.length;
+    showDifferences(result.body.differences, 'sent', 'unit');
+    tools.note.say(count ? words(t.restoreDiffers, { count }) : t.restored, count === 0);
+  }));
+  tools.append(el('label', { for: 'restore-file' }, t.restoreFile), el('div', { class: 'row' }, file, restore));
 
   if (unit.golden) {
-    tools.append(el('div', { class: 'row' },
-      el('button', { type: 'button', onclick: async () => {
-        const result = await api('GET', path + '/verify');
-        if (result.status !== 200) return say(refusal(result.status, result.body));
-        showDifferences(result.body.differences.length ? '偏离 ' + result.body.differences.length + ' 项' : '没有偏离',
-                        result.body.differences, 'approved', 'unit');
-      } }, '检查偏离'),
-      el('button', { type: 'button', onclick: async () => {
-        const result = await api('POST', path + '/repair');
-        if (result.status !== 200) return say(refusal(result.status, result.body));
-        say('已恢复批准的设置：' + result.body.repaired + ' 项', true);
-        list.replaceChildren();
-      } }, '恢复批准的设置')));
+    const verify = el('button', { type: 'button' }, t.verify);
+    verify.addEventListener('click', () => busy(verify, async () => {
+      const result = await api('GET', path + '/verify');
+      if (result.status !== 200) return tools.note.say(reason(result));
+      const count = result.body.differences.length;
+      showDifferences(result.body.differences, 'approved', 'unit');
+      tools.note.say(count ? words(t.verifyDiffers, { count }) : t.verified, count === 0);
+    }));
+    const repair = el('button', { type: 'button' }, t.repair);
+    repair.addEventListener('click', () => busy(repair, async () => {
+      if (!await confirmAction(words(t.confirmRepair, { room: unit.name }), words(t.confirmRepairButton, { room: unit.name }))) return;
+      const result = await api('POST', path + '/repair');
+      if (result.status !== 200) return tools.note.say(reason(result));
+      list.replaceChildren();
+      tools.note.say(words(t.repaired, { count: result.body.repaired }), true);
+    }));
+    tools.append(el('div', { class: 'row' }, verify, repair));
   }
-  tools.append(list, auditLog(name));
+  tools.append(tools.note, list, auditLog(unit.name));
   return tools;
 }
 
@@ -316,19 +594,25 @@ function auditLog(name) {
   const unitFilter = el('input', { type: 'text', id: 'audit-unit', value: name });
   const userFilter = el('input', { type: 'text', id: 'audit-user' });
   const entries = el('ol', { class: 'audit' });
+  const message = note();
   const load = async () => {
     const query = new URLSearchParams({ unit: unitFilter.value, user: userFilter.value, limit: 50 });
     const result = await api('GET', '/audit?' + query.toString());
-    if (result.status !== 200) return say(refusal(result.status, result.body));
-    entries.replaceChildren(...result.body.entries.map(e =>
-      el('li', {}, e.time.replace('T', ' ').slice(0, 19) + ' ' + e.user + ' ' + e.unit + ' ' + e.setting + ' → ' +
-         (e.shown ?? e.new ?? '') + '（' + e.result + '）')));
+    if (result.status !== 200) return message.say(reason(result));
+    message.say(result.body.entries.length ? '' : t.noEntries);
+    entries.replaceChildren(...result.body.entries.map(e => {
+      const value = e.shown ?? e.new;
+      return el('li', {}, el('time', {}, (e.time ?? '').replace('T', ' ')), ' ',
+        [e.user, e.unit, settingName(e.setting ?? '')].join(' · '), value !== undefined ? ' → ' + value : '',
+        ' (' + (t.auditResults[e.result] ?? e.result) + ')');
+    }));
   };
-  return el('div', {}, el('h3', {}, '审计记录'),
-    el('label', { for: 'audit-unit' }, '房间'), unitFilter,
-    el('label', { for: 'audit-user' }, '用户'), userFilter,
-    el('p', {}, el('button', { type: 'button', onclick: load }, '查看')), entries);
+  return el('div', {}, el('h3', {}, t.auditLog),
+    el('label', { for: 'audit-unit' }, t.room), unitFilter,
+    el('label', { for: 'audit-user' }, t.user), userFilter,
+    el('p', {}, el('button', { type: 'button', onclick: load }, t.show)), message, entries);
 }
 
 window.addEventListener('hashchange', route);
+labelHeader();
 start();

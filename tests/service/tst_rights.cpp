@@ -81,13 +81,16 @@ void TestRights::everyWayInRefusesWhatTheRoleMayNot()
             const HttpReply http = f.Call(r.method, QStringLiteral("/api/v1") + r.path, r.body, person);
             QCOMPARE(http.status, 403);
             QCOMPARE(http.Json()[QStringLiteral("error")].toString(), r.reason);
+            const QJsonValue code = http.Json()[QStringLiteral("code")];
+            QVERIFY(QRegularExpression(QStringLiteral("^[a-z]+(-[a-z]+)+$")).match(code.toString()).hasMatch());
             if (r.path != QLatin1String("/units/room1/settings"))
                 continue;
             QVERIFY(broker.Publish(Automation, prefix + QStringLiteral("/room1/set"), r.body));
             ++published;
             QTRY_COMPARE_WITH_TIMEOUT(listener.Count(result), published, 5000);
             QCOMPARE(QJsonDocument::fromJson(listener.Last(result)).object(),
-                     (QJsonObject{{QStringLiteral("status"), 403}, {QStringLiteral("error"), r.reason}}));
+                     (QJsonObject{{QStringLiteral("status"), 403}, {QStringLiteral("error"), r.reason},
+                                  {QStringLiteral("code"), code}}));
         }
         QVERIFY(published > 0);
         QCOMPARE(f.Sim(0).Processor().FramesReceived(), frames[0]);

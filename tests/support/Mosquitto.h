@@ -40,9 +40,11 @@ public:
         QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
         config.open(QIODevice::WriteOnly);
         // Run as whoever runs the test: started by root it would switch to a user who cannot read this folder.
-        config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous false\npersistence false\nuser %4\n"
-                                    "password_file %2\nacl_file %3\n")
-                         .arg(port).arg(passwords.fileName(), aclFile.fileName(), QString::fromLocal8Bit(getpwuid(getuid())->pw_name)).toUtf8());
+        config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous false\npersistence %5\npersistence_location %6/\n"
+                                    "user %4\npassword_file %2\nacl_file %3\n")
+                         .arg(port).arg(passwords.fileName(), aclFile.fileName(), QString::fromLocal8Bit(getpwuid(getuid())->pw_name),
+                              persistent ? QStringLiteral("true") : QStringLiteral("false"), dir.path()).toUtf8()
+                     + extra.toUtf8());
         config.close();
         broker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
@@ -50,11 +52,12 @@ public:
             return false;
         return Ser2Net::Listening(port);
     }
-    void Stop()
+    // Gracefully, a persistent broker keeps its sessions and queued messages for its next start.
+    void Stop(bool gracefully = false)
     {
         if (broker.state() == QProcess::NotRunning)
             return;
-        broker.kill();
+        gracefully ? broker.terminate() : broker.kill();
         broker.waitForFinished(3000);
     }
 
@@ -71,6 +74,8 @@ public:
     }
 
     const quint16 port = Ser2Net::FreePort();
+    bool persistent = false;
+    QString extra;  // more of the configuration, such as a bridge
 
 private:
     QList<User> users;
