@@ -86,7 +86,7 @@ class TestPage(unittest.TestCase):
         cls.port = free_port()
         cls.config = os.path.join(d, 'quorind.conf')
         with open(cls.config, 'w') as f:
-            f.write('[service]\nlisten=127.0.0.1:%d\naccounts=accounts.json\naudit=audit.log\n' % cls.port)
+            f.write('[service]\nlisten=127.0.0.1:%d\naccounts=accounts.json\naudit=audit.log\nstate=.\n' % cls.port)
             for i, name in enumerate(cls.sims):
                 f.write('[%s]\nport=%s\n' % (name, os.path.join(d, 'unit%d' % (i + 1))))
         for args in (['ada', '--role', 'admin'], ['sam', '--role', 'staff', '--units', 'room1'], ['vic', '--role', 'viewer']):
@@ -434,14 +434,12 @@ class TestPage(unittest.TestCase):
         self.no_axe_violation(staff, 'service gone')
         staff.save_screenshot(os.path.join(SHOTS, 'service-gone-360x740.png'))
         self.start_service()
-        # Waits for sessions that survive a restart of quorind (issue 26, the service's side):
-        # until then the page asks for a new login here, in words.
+        # The session outlives the restart: the page comes back to the room without a login.
         self.assertTrue(wait_for(lambda: not banner.is_displayed(), 10), 'the banner stays')
         self.assertTrue(wait_for(lambda: staff.find_elements(By.ID, 'slider-MIC'), 5), 'logged out by the restart')
         self.assertTrue(wait_for(lambda: staff.find_element(By.ID, 'slider-MIC').is_enabled(), 10))
 
     def test_7_drift_badge_follows_repair(self):
-        # Waits for drift recounted after every change and repair (issue 26, the service's side).
         admin = self.browser(1280, 800)
         self.login(admin, 'ada')
         hostile = urllib.parse.quote(HOSTILE, safe='')
