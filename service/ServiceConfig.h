@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Caps.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QString>
@@ -52,6 +54,7 @@ struct ServiceConfig
     bool metricsFromAnywhere = false;
     QList<UnitConfig> units;
     MqttConfig mqtt;
+    QList<CapConfig> caps;
 };
 
 // The id a unit's entities take in home automation discovery.

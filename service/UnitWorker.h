@@ -39,6 +39,7 @@ struct UnitState
     int mute = -1;
     int key = -1;
     int program = -1;
+    std::optional<CapInForce> cap;  // kept by the fleet: the cap that holds the unit now
 };
 
 // One processor the service keeps connected, on a thread of its own: identification,

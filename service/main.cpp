@@ -2,6 +2,7 @@
 #include "Api.h"
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "CapKeeper.h"
 #include "Metrics.h"
 #include "MqttBridge.h"
 #include "ServiceConfig.h"
@@ -135,6 +136,8 @@ int main(int argc, char *argv[])
     Sessions sessions;
     UnitFleet fleet(*config, metrics);
     ChangeCore core(*config, audit, fleet, metrics);
+    CapKeeper caps(config->caps, core, fleet);
+    core.HoldTo(&caps);
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
@@ -165,6 +168,7 @@ int main(int argc, char *argv[])
     }
     ShutDownOnSignal(api, fleet);
     fleet.Start();
+    caps.Start();
     std::fprintf(stderr, "quorind: %lld units, listening on %s:%u\n", qlonglong(fleet.Names().size()),
                  qPrintable(config->listenAddress.toString()), server->serverPort());
     return app.exec();
