@@ -68,7 +68,8 @@ void CapKeeper::UnitChanged(const QString &unit, const UnitState &state)
     Watch(unit);
 }
 
-// Reads only the capped volumes, as a job of the unit's queue like any other.
+// Reads only the capped volumes, as a quiet job of the unit's queue: nothing is shown
+// of it unless a volume moved.
 void CapKeeper::Watch(const QString &unit)
 {
     const std::optional<CapInForce> cap = shown.value(unit);
@@ -76,26 +77,23 @@ void CapKeeper::Watch(const QString &unit)
         return;
     reading.insert(unit);
     const std::array<int, 3> limits = cap->limits;
-    core.Act(
-        actor, Action::ReadState, unit,
-        [limits](CommandLayer &commands) {
-            std::array<int, 3> read{-1, -1, -1};
-            for (std::size_t c = 0; c < 3; ++c) {
-                quint8 value = 0;
-                if (limits[c] < 0)
-                    continue;
-                if (GetSetting(commands, {nullptr, &AllLiveSettings()[int(c)]}, value) != CommandOutcome::Done)
-                    break;
-                read[c] = value;
-            }
-            return std::any(read);
-        },
-        [this, unit](const std::optional<std::any> &result, const QString &) {
+    const bool queued = units.Worker(unit)->Submit([this, unit, limits](CommandLayer *commands) {
+        std::array<int, 3> read{-1, -1, -1};
+        for (std::size_t c = 0; c < 3 && commands; ++c) {
+            quint8 value = 0;
+            if (limits[c] < 0)
+                continue;
+            if (GetSetting(*commands, {nullptr, &AllLiveSettings()[int(c)]}, value) != CommandOutcome::Done)
+                break;
+            read[c] = value;
+        }
+        QMetaObject::invokeMethod(this, [this, unit, read] {
             reading.remove(unit);
-            if (result)
-                BringDown(unit, std::any_cast<std::array<int, 3>>(*result));
-        },
-        [this, unit](int, const QJsonObject &) { reading.remove(unit); });
+            BringDown(unit, read);
+        }, Qt::QueuedConnection);
+    }, actor.name, nullptr, true);
+    if (!queued)
+        reading.remove(unit);
 }
 
 // The volumes read above the cap in force now are set to it; those within it are noted,

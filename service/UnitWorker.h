@@ -66,8 +66,9 @@ public:
 
     // From any thread; false when MostWaiting jobs wait already, or MostWaitingPerOwner
     // of owner's (the running one included). Owners take turns; a job whose left is set when its turn comes gets
-    // nullptr, as when offline.
-    bool Submit(Job job, const QString &owner = {}, std::shared_ptr<std::atomic<bool>> left = nullptr);
+    // nullptr, as when offline. A quiet job, a short read, does not show the unit busy.
+    bool Submit(Job job, const QString &owner = {}, std::shared_ptr<std::atomic<bool>> left = nullptr,
+                bool quiet = false);
     // From any thread: no job starts any more, a transfer ends after its frame.
     void Stop() { stopping = true; }
     const std::atomic<bool> &Stopping() const { return stopping; }
@@ -108,6 +109,7 @@ private:
         Job job;
         QString owner;
         std::shared_ptr<std::atomic<bool>> left;
+        bool quiet = false;
     };
     Queued TakeNext();
     void Done(const QString &owner);
