@@ -344,7 +344,8 @@ QJsonObject Api::UnitJson(const QString &name, const UnitState &state) const
             {QStringLiteral("model"), Known(state.model)},
             {QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error)},
             {QStringLiteral("golden"), units.Worker(name)->Golden().has_value()},
-            {QStringLiteral("live"), LiveJson(state)}};
+            {QStringLiteral("live"), LiveJson(state)},
+            {QStringLiteral("cap"), CapJson(state.cap)}};
 }
 
 void Api::Audit(Call &call)

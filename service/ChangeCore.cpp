@@ -1,6 +1,7 @@
 #include "ChangeCore.h"
 
 #include "AuditLog.h"
+#include "CapKeeper.h"
 #include "Metrics.h"
 #include "ServiceConfig.h"
 #include "UnitCommands.h"
@@ -31,20 +32,28 @@ struct ChangeResult
     CommandOutcome outcome = CommandOutcome::Lost;
     quint8 applied = 0;
     std::optional<quint8> old;
+    bool capped = false;  // the cap in force, not the power-on maximum, held it lower
 };
 
 // One change as the unit takes it. SetSetting holds a volume at the power-on maximum;
-// a cap in force is the next limit, on what that leaves.
-ChangeResult Send(CommandLayer &commands, const NamedValue &change, const SettingsSnapshot *golden)
+// a cap in force is the next limit, on what that leaves. A cap's own change only ever
+// lowers: a volume turned down since the cap read it stays down.
+ChangeResult Send(CommandLayer &commands, const NamedValue &change, const SettingsSnapshot *golden,
+                  const std::optional<CapInForce> &cap, bool onlyLower)
 {
     ChangeResult r;
     r.setting = change.setting;
     quint8 old = 0;
     if (change.setting.Readable() && GetSetting(commands, change.setting, old) == CommandOutcome::Done)
         r.old = old;
-    const SetResult set = SetSetting(commands, change.setting, change.value, golden);
+    const int limit = cap ? cap->Limit(change.setting) : -1;
+    quint8 value = limit >= 0 ? std::min(change.value, quint8(limit)) : change.value;
+    if (onlyLower && r.old)
+        value = std::min(value, *r.old);
+    const SetResult set = SetSetting(commands, change.setting, value, golden);
     r.outcome = set.outcome;
     r.applied = set.applied;
+    r.capped = value < change.value && set.applied == value && !onlyLower;
     return r;
 }
 
@@ -107,15 +116,17 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
     if (!Asked(actor, unit, names, reply))
         return;
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
-    RunOnUnit(unit, actor, [wanted, golden](CommandLayer &commands) {
+    const std::optional<CapInForce> cap = caps ? caps->InForce(unit) : std::nullopt;
+    const bool byCap = actor.kind == Actor::Kind::Cap;
+    RunOnUnit(unit, actor, [wanted, golden, cap, byCap](CommandLayer &commands) {
         QList<ChangeResult> done;
         for (const NamedValue &change : wanted) {
-            done.append(Send(commands, change, golden ? &*golden : nullptr));
+            done.append(Send(commands, change, golden ? &*golden : nullptr, cap, byCap));
             if (done.last().outcome == CommandOutcome::Lost)
                 break;
         }
         return std::any(done);
-    }, [this, actor, unit, reply](const std::optional<std::any> &result, const WhyNot &whyNot) {
+    }, [this, actor, unit, reply, cap, byCap](const std::optional<std::any> &result, const WhyNot &whyNot) {
         if (!result)
             return reply(409, whyNot.Json());
         QJsonArray results;
@@ -128,6 +139,8 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                               {QStringLiteral("result"), CommandWord(r.outcome)}};
             if (r.old)
                 entry.insert(QStringLiteral("old"), *r.old);
+            if (cap && (byCap || r.capped))
+                entry.insert(byCap ? QStringLiteral("cap") : QStringLiteral("capped"), cap->name);
             Audited(actor, unit, entry);
             results.append(entry);
         }

@@ -11,6 +11,7 @@
 #include <optional>
 
 class AuditLog;
+class CapKeeper;
 class CommandLayer;
 class Metrics;
 class UnitFleet;
@@ -58,6 +59,9 @@ public:
     // The unit's live settings read again and its drift counted again, as after a restore.
     void Recount(const QString &unit);
 
+    // From now on every change is held to the cap keeper's caps in force.
+    void HoldTo(const CapKeeper *keeper) { caps = keeper; }
+
     // Work a unit still does: its results are audited and answered on arrival.
     bool Waiting() const { return !waiting.isEmpty(); }
 
@@ -74,6 +78,7 @@ private:
     AuditLog &audit;
     UnitFleet &units;
     Metrics &metrics;
+    const CapKeeper *caps = nullptr;
     QHash<quint64, Finish> waiting;
     quint64 lastId = 0;
 };

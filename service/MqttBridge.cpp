@@ -32,6 +32,7 @@ QJsonObject StateJson(const UnitState &state)
     s.insert(QStringLiteral("program"), Shown(*FindLiveSetting(QStringLiteral("program")), state.program));
     s.insert(QStringLiteral("drift"), state.drift >= 0 ? QJsonValue(state.drift) : QJsonValue());
     s.insert(QStringLiteral("model"), state.model == 0x6E ? QJsonValue(QStringLiteral("QSV-416MZ")) : QJsonValue());
+    s.insert(QStringLiteral("cap"), CapJson(state.cap));
     return s;
 }
 

@@ -31,6 +31,11 @@ public:
     bool Unit(UnitConfig &unit, int line, const QString &key, const QString &value);
     bool Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString &value);
     bool Chain(ChainConfig &chain, int line, const QString &key, const QString &value);
+    bool Cap(CapConfig &cap, int line, const QString &key, const QString &value)
+    {
+        const QString fault = ReadCapKey(cap, key, value);
+        return fault.isEmpty() || Fail(line, fault);
+    }
 
 private:
     QString path;
@@ -245,6 +250,10 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
                 config.chain.enabled = true;
                 continue;
             }
+            if (section.startsWith(QLatin1String("cap "))) {
+                config.caps.append(CapConfig(section.mid(4).trimmed(), n));
+                continue;
+            }
             if (const QString fault = UnitNameFault(section); !fault.isEmpty())
                 return fail(n, fault);
             config.units.append({section, QString(), QString(), false});
@@ -259,13 +268,20 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
         const bool ok = section == QLatin1String("service") ? reader.Service(config, n, key, value)
             : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)
             : section == QLatin1String("chain")             ? reader.Chain(config.chain, n, key, value)
+            : section.startsWith(QLatin1String("cap "))     ? reader.Cap(config.caps.last(), n, key, value)
                                                             : reader.Unit(config.units.last(), n, key, value);
         if (!ok)
             return std::nullopt;
     }
-    for (const UnitConfig &unit : std::as_const(config.units))
+    QStringList unitNames;
+    for (const UnitConfig &unit : std::as_const(config.units)) {
         if (unit.port.isEmpty())
             return fail(sectionLines[unit.name], QStringLiteral("[%1] has no port=").arg(unit.name));
+        unitNames << unit.name;
+    }
+    for (const CapConfig &cap : std::as_const(config.caps))
+        if (const QString fault = CapFault(cap, unitNames); !fault.isEmpty())
+            return fail(cap.line, fault);
     if (config.mqtt.enabled && config.mqtt.host.isEmpty())
         return fail(sectionLines.value(QStringLiteral("mqtt")), QStringLiteral("[mqtt] has no url="));
     if (const int chain = sectionLines.value(QStringLiteral("chain")); config.chain.enabled) {

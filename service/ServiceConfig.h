@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Caps.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QString>
@@ -63,6 +65,7 @@ struct ServiceConfig
     QList<UnitConfig> units;
     MqttConfig mqtt;
     ChainConfig chain;
+    QList<CapConfig> caps;
 };
 
 // The id a unit's entities take in home automation discovery.

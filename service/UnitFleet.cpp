@@ -12,7 +12,8 @@ UnitFleet::UnitFleet(const ServiceConfig &config, Metrics &metrics, QObject *par
         first.since = QDateTime::currentDateTimeUtc();
         first.error = QStringLiteral("not connected yet");
         states.insert(unit.name, first);
-        connect(workers.back().get(), &UnitWorker::StateChanged, this, [this](const QString &name, const UnitState &state) {
+        connect(workers.back().get(), &UnitWorker::StateChanged, this, [this](const QString &name, UnitState state) {
+            state.cap = states[name].cap;
             states[name] = state;
             emit StateChanged(name, state);
         });
@@ -42,6 +43,12 @@ void UnitFleet::Start()
         threads[i]->start();
         QMetaObject::invokeMethod(workers[i].get(), &UnitWorker::Start, Qt::QueuedConnection);
     }
+}
+
+void UnitFleet::ShowCap(const QString &name, const std::optional<CapInForce> &cap)
+{
+    states[name].cap = cap;
+    emit StateChanged(name, states[name]);
 }
 
 UnitWorker *UnitFleet::Worker(const QString &name) const

@@ -25,6 +25,8 @@ public:
     QStringList Names() const { return names; }
     UnitWorker *Worker(const QString &name) const;
     UnitState State(const QString &name) const { return states.value(name); }
+    // The cap that holds the unit from now on, shown with its state.
+    void ShowCap(const QString &name, const std::optional<CapInForce> &cap);
 
     // No job starts any more; transfers end after their frame. True once all are idle.
     void Stop();

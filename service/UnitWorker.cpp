@@ -81,7 +81,7 @@ void UnitWorker::Start()
     Publish();
 }
 
-bool UnitWorker::Submit(Job job, const QString &owner, std::shared_ptr<std::atomic<bool>> left)
+bool UnitWorker::Submit(Job job, const QString &owner, std::shared_ptr<std::atomic<bool>> left, bool quiet)
 {
     {
         QMutexLocker lock(&counting);
@@ -90,8 +90,8 @@ bool UnitWorker::Submit(Job job, const QString &owner, std::shared_ptr<std::atom
         ++pending;
         ++waitingBy[owner];
     }
-    QMetaObject::invokeMethod(this, [this, job = std::move(job), owner, left] {
-        queue.append({job, owner, left});
+    QMetaObject::invokeMethod(this, [this, job = std::move(job), owner, left, quiet] {
+        queue.append({job, owner, left, quiet});
         RunNext();
     }, Qt::QueuedConnection);
     return true;
@@ -126,7 +126,7 @@ void UnitWorker::RunNext()
     running = true;
     const Queued next = TakeNext();
     const bool online = commands->IsConnected && !stopping && !(next.left && *next.left);
-    if (online) {
+    if (online && !next.quiet) {
         current.link = UnitState::Link::Busy;
         Publish();
     }

@@ -39,6 +39,7 @@ struct UnitState
     int mute = -1;
     int key = -1;
     int program = -1;
+    std::optional<CapInForce> cap;  // kept by the fleet: the cap that holds the unit now
 };
 
 // One processor the service keeps connected, on a thread of its own: identification,
@@ -65,8 +66,9 @@ public:
 
     // From any thread; false when MostWaiting jobs wait already, or MostWaitingPerOwner
     // of owner's (the running one included). Owners take turns; a job whose left is set when its turn comes gets
-    // nullptr, as when offline.
-    bool Submit(Job job, const QString &owner = {}, std::shared_ptr<std::atomic<bool>> left = nullptr);
+    // nullptr, as when offline. A quiet job, a short read, does not show the unit busy.
+    bool Submit(Job job, const QString &owner = {}, std::shared_ptr<std::atomic<bool>> left = nullptr,
+                bool quiet = false);
     // From any thread: no job starts any more, a transfer ends after its frame.
     void Stop() { stopping = true; }
     const std::atomic<bool> &Stopping() const { return stopping; }
@@ -113,6 +115,7 @@ private:
         Job job;
         QString owner;
         std::shared_ptr<std::atomic<bool>> left;
+        bool quiet = false;
     };
     Queued TakeNext();
     void Done(const QString &owner);

@@ -3,6 +3,7 @@
 #include "AuditLog.h"
 #include "BoundedServer.h"
 #include "ChainApi.h"
+#include "CapKeeper.h"
 #include "Metrics.h"
 #include "MqttBridge.h"
 #include "ServiceConfig.h"
@@ -139,6 +140,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quorind: %s; starting with no sessions\n", qPrintable(error));
     UnitFleet fleet(*config, metrics);
     ChangeCore core(*config, audit, fleet, metrics);
+    CapKeeper caps(config->caps, core, fleet);
+    core.HoldTo(&caps);
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
@@ -176,6 +179,7 @@ int main(int argc, char *argv[])
     }
     ShutDownOnSignal(api, fleet);
     fleet.Start();
+    caps.Start();
     std::fprintf(stderr, "quorind: %lld units, listening on %s:%u\n", qlonglong(fleet.Names().size()),
                  qPrintable(config->listenAddress.toString()), server->serverPort());
     const int status = app.exec();
