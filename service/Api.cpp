@@ -211,6 +211,8 @@ void Api::Route(Call &call)
         return UnitRoute(call, p[3], p[4]);
     if (what == QLatin1String("audit") && p.size() == 3)
         return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"));
+    if (what == QLatin1String("alerts") && p.size() == 3)
+        return call.Is(M::Get) ? ListAlerts(call) : call.answer->Error(405, QStringLiteral("GET only"));
     call.answer->Error(404, QStringLiteral("no such route"));
 }
 

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Every change sent to a unit, one JSON object a line, appended and flushed before
@@ -21,9 +22,13 @@ public:
     std::optional<QList<QJsonObject>> Recent(int limit, const QString &unit = {}, const QString &user = {}) const;
     // Why the last Append failed.
     QString Fault() const { return fault; }
+    // watch hears when lines stop being written (with why) and when they are written again.
+    void Watch(std::function<void(bool written, const QString &fault)> watch) { watcher = std::move(watch); }
 
 private:
     QString path;
     QFile file;
     QString fault;
+    bool failing = false;
+    std::function<void(bool written, const QString &fault)> watcher;
 };

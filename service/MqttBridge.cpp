@@ -9,6 +9,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <mosquitto.h>
 
 namespace {
@@ -104,7 +107,10 @@ bool MqttBridge::Start(QString *error)
     });
     mosquitto_disconnect_callback_set(client, [](mosquitto *, void *self, int) {
         auto *bridge = static_cast<MqttBridge *>(self);
-        QMetaObject::invokeMethod(bridge, [bridge] { bridge->connected = false; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(bridge, [bridge] {
+            bridge->connected = false;
+            emit bridge->BrokerChanged(false);
+        }, Qt::QueuedConnection);
     });
     mosquitto_message_callback_set(client, [](mosquitto *, void *self, const mosquitto_message *m) {
         const QString topic = QString::fromUtf8(m->topic);
@@ -112,19 +118,28 @@ bool MqttBridge::Start(QString *error)
         auto *bridge = static_cast<MqttBridge *>(self);
         QMetaObject::invokeMethod(bridge, [bridge, topic, payload] { bridge->Message(topic, payload); }, Qt::QueuedConnection);
     });
-    // A broker away at the start is tried again like one that went away later.
-    mosquitto_connect_async(client, config.host.toUtf8().constData(), config.port, KeepAliveSeconds);
-    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("cannot start the MQTT client");
-        return false;
-    }
+    Connect();
     return true;
+}
+
+// libmosquitto's loop tries again by itself only once a first attempt got under way; a
+// broker that refuses the very first is tried again here, with a growing pause as well.
+void MqttBridge::Connect()
+{
+    if (mosquitto_connect_async(client, config.host.toUtf8().constData(), config.port, KeepAliveSeconds) != MOSQ_ERR_SUCCESS) {
+        QTimer::singleShot(firstPauseMs, this, &MqttBridge::Connect);
+        firstPauseMs = std::min(firstPauseMs * 2, 30000);
+        return;
+    }
+    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS)
+        std::fprintf(stderr, "quorind: cannot start the MQTT client\n");
 }
 
 // After every (re)connection the broker may have forgotten everything: all is said again.
 void MqttBridge::Connected()
 {
     connected = true;
+    emit BrokerChanged(true);
     Publish(config.prefix + QStringLiteral("/status"), "online", true);
     const QByteArray commands = (config.prefix + QStringLiteral("/+/set")).toUtf8();
     mosquitto_subscribe(client, nullptr, commands.constData(), 1);

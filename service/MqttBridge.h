@@ -27,8 +27,14 @@ public:
 
     // Connects, and keeps reconnecting with a growing pause while the broker is away.
     bool Start(QString *error);
+    // An alert, on PREFIX/alerts.
+    void PublishAlert(const QByteArray &json) { Publish(config.prefix + QStringLiteral("/alerts"), json, false); }
+
+signals:
+    void BrokerChanged(bool reachable);
 
 private:
+    void Connect();
     void Connected();
     void Message(const QString &topic, const QByteArray &payload);
     void UnitChanged(const QString &unit, const UnitState &state);
@@ -42,6 +48,7 @@ private:
     ChangeCore &core;
     mosquitto *client = nullptr;
     bool connected = false;
+    int firstPauseMs = 1000;
     QHash<QString, QByteArray> lastState;         // what each unit's state topic holds
     QHash<QString, QByteArray> lastAvailability;
     QHash<QString, QByteArray> lastDiscovery;     // the maxima it was published with

@@ -30,6 +30,11 @@ public:
     bool Service(ServiceConfig &config, int line, const QString &key, const QString &value);
     bool Unit(UnitConfig &unit, int line, const QString &key, const QString &value);
     bool Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString &value);
+    bool Alerts(AlertsConfig &alerts, int line, const QString &key, const QString &value)
+    {
+        const QString fault = ReadAlertsKey(alerts, key, value, folder);
+        return fault.isEmpty() || Fail(line, fault);
+    }
 
 private:
     QString path;
@@ -212,7 +217,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             if (sectionLines.contains(section))
                 return fail(n, QStringLiteral("[%1] stands already on line %2").arg(section).arg(sectionLines[section]));
             sectionLines.insert(section, n);
-            if (section == QLatin1String("service"))
+            if (section == QLatin1String("service") || section == QLatin1String("alerts"))
                 continue;
             if (section == QLatin1String("mqtt")) {
                 config.mqtt.enabled = true;
@@ -231,6 +236,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
         const QString key = line.left(equals).trimmed(), value = line.mid(equals + 1).trimmed();
         const bool ok = section == QLatin1String("service") ? reader.Service(config, n, key, value)
             : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)
+            : section == QLatin1String("alerts")            ? reader.Alerts(config.alerts, n, key, value)
                                                             : reader.Unit(config.units.last(), n, key, value);
         if (!ok)
             return std::nullopt;
@@ -247,5 +253,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
         return fail(line, fault);
     if (config.tlsCertificate.isEmpty() != config.tlsKey.isEmpty())
         return fail(sectionLines.value(QStringLiteral("service")), QStringLiteral("tls-certificate and tls-key go together"));
+    if (const QString fault = CompleteAlerts(config); !fault.isEmpty())
+        return fail(sectionLines.value(QStringLiteral("alerts")), QStringLiteral("[alerts]: ") + fault);
     return config;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AlertConfig.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QString>
@@ -52,6 +54,7 @@ struct ServiceConfig
     bool metricsFromAnywhere = false;
     QList<UnitConfig> units;
     MqttConfig mqtt;
+    AlertsConfig alerts;
 };
 
 // The id a unit's entities take in home automation discovery.

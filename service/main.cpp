@@ -1,4 +1,5 @@
 #include "Accounts.h"
+#include "Alerts.h"
 #include "Api.h"
 #include "AuditLog.h"
 #include "BoundedServer.h"
@@ -136,6 +137,10 @@ int main(int argc, char *argv[])
     UnitFleet fleet(*config, metrics);
     ChangeCore core(*config, audit, fleet, metrics);
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
+    Alerts alerts(*config, fleet, core, audit);
+    if (!alerts.Start(&error))
+        return Fail(error, 2);
+    api.ShowAlerts(alerts.List());
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
     bounds.idleMs = config->idleSeconds * 1000;
@@ -162,6 +167,7 @@ int main(int argc, char *argv[])
         bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, core);
         if (!bridge->Start(&error))
             return Fail(error, 2);
+        alerts.Watch(*bridge);
     }
     ShutDownOnSignal(api, fleet);
     fleet.Start();
