@@ -1,5 +1,7 @@
+#include "FactorySettings.h"
 #include "Mosquitto.h"
 #include "ServiceFixture.h"
+#include "SettingsFile.h"
 
 #include <QDir>
 #include <QTcpServer>
@@ -19,6 +21,15 @@ public:
             while (QTcpSocket *socket = server.nextPendingConnection())
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Read(socket); });
         });
+    }
+    // The posts taken of kind, in order.
+    QList<QJsonObject> Of(const QString &kind) const
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject &post : taken)
+            if (post[QStringLiteral("kind")].toString() == kind)
+                found.append(post);
+        return found;
     }
     QString Url() const { return QStringLiteral("http://127.0.0.1:%1/hook?token=s3cret").arg(server.serverPort()); }
 
@@ -106,7 +117,7 @@ class TestAlerts : public QObject
 private slots:
     void initTestCase();
     void lostUnitAlertsOnceEachWay();
-    void auditAndBrokerIncidents();
+    void auditBrokerAndDriftIncidents();
 };
 
 void TestAlerts::initTestCase()
@@ -181,9 +192,9 @@ void TestAlerts::lostUnitAlertsOnceEachWay()
 }
 
 // A broker away at the start is an incident after offline-after, over once it has been
-// reachable as long; an audit line that cannot be written is one at once, and goes out
-// on PREFIX/alerts too.
-void TestAlerts::auditAndBrokerIncidents()
+// reachable as long; drift found at connection and an audit line that cannot be written
+// are incidents at once; alerts go out on PREFIX/alerts too.
+void TestAlerts::auditBrokerAndDriftIncidents()
 {
     const Mosquitto::User service{QStringLiteral("quorind"), QStringLiteral("service-secret")};
     const Mosquitto::User watcher{QStringLiteral("watch"), QStringLiteral("watch-secret")};
@@ -193,36 +204,40 @@ void TestAlerts::auditAndBrokerIncidents()
     QFile password(dir.filePath(QStringLiteral("mqtt-password")));
     QVERIFY(password.open(QIODevice::WriteOnly) && password.write("service-secret\n") > 0);
     password.close();
+    SettingsSnapshot approved = FactorySettings();
+    approved.music[0][3] = 14;
+    QVERIFY(WriteSettingsFile(dir.filePath(QStringLiteral("golden.txt")), approved, false));
     ServiceFixture f(1, QStringLiteral("audit=/dev/full\n[mqtt]\nurl=mqtt://127.0.0.1:%1\nusername=quorind\npassword-file=%2\n"
                                        "prefix=quorin/venue1\ndiscovery=\n")
                             .arg(broker.port).arg(password.fileName())
-                            + AlertsSection(hook));
+                            + AlertsSection(hook),
+                     QStringLiteral("golden=%1").arg(dir.filePath(QStringLiteral("golden.txt"))));
     QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("ada"), QStringLiteral("--role"), QStringLiteral("admin")}), 0);
     QVERIFY(f.Start());
     const QString admin = f.Login(QStringLiteral("ada"));
-    QTRY_COMPARE_WITH_TIMEOUT(hook.taken.size(), 1, 10000);
-    QCOMPARE(hook.taken[0][QStringLiteral("kind")].toString(), QStringLiteral("broker"));
-    QVERIFY(hook.taken[0][QStringLiteral("unit")].isNull());
+    QTRY_COMPARE_WITH_TIMEOUT(hook.Of(QStringLiteral("drift")).size(), 1, 10000);
+    QCOMPARE(hook.Of(QStringLiteral("drift"))[0][QStringLiteral("unit")].toString(), QStringLiteral("room1"));
+    QTRY_COMPARE_WITH_TIMEOUT(hook.Of(QStringLiteral("broker")).size(), 1, 10000);
+    QVERIFY(hook.Of(QStringLiteral("broker"))[0][QStringLiteral("unit")].isNull());
 
     QVERIFY(broker.Start());
-    QTRY_COMPARE_WITH_TIMEOUT(hook.taken.size(), 2, 15000);
-    QCOMPARE(hook.taken[1][QStringLiteral("state")].toString(), QStringLiteral("ended"));
+    QTRY_COMPARE_WITH_TIMEOUT(hook.Of(QStringLiteral("broker")).size(), 2, 15000);
+    QCOMPARE(hook.Of(QStringLiteral("broker"))[1][QStringLiteral("state")].toString(), QStringLiteral("ended"));
     Listener alerts(broker, watcher, QStringLiteral("quorin/venue1/alerts"));
-    QTRY_COMPARE_WITH_TIMEOUT(f.UnitState(admin, 0), QStringLiteral("online"), 10000);
     QTest::qWait(1000);  // the listener has subscribed
 
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/settings"), R"({"MIC volume": 33})", admin).status, 503);
-    QTRY_COMPARE_WITH_TIMEOUT(hook.taken.size(), 3, 10000);
-    QCOMPARE(hook.taken[2][QStringLiteral("kind")].toString(), QStringLiteral("audit"));
-    QVERIFY(hook.taken[2][QStringLiteral("text")].toString().contains(QStringLiteral("No space left")));
+    QTRY_COMPARE_WITH_TIMEOUT(hook.Of(QStringLiteral("audit")).size(), 1, 10000);
+    const QJsonObject audit = hook.Of(QStringLiteral("audit"))[0];
+    QVERIFY(audit[QStringLiteral("text")].toString().contains(QStringLiteral("No space left")));
     QTRY_COMPARE_WITH_TIMEOUT(alerts.Count(QStringLiteral("quorin/venue1/alerts")), 1, 5000);
-    QCOMPARE(QJsonDocument::fromJson(alerts.Last(QStringLiteral("quorin/venue1/alerts"))).object(), hook.taken[2]);
+    QCOMPARE(QJsonDocument::fromJson(alerts.Last(QStringLiteral("quorin/venue1/alerts"))).object(), audit);
     // Another failed line is the same incident.
     QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/settings"), R"({"MIC volume": 34})", admin).status, 503);
     const QJsonObject listed = f.Call("GET", QStringLiteral("/api/v1/alerts"), {}, admin).Json();
-    QCOMPARE(listed[QStringLiteral("open")].toArray().size(), 1);
+    QCOMPARE(listed[QStringLiteral("open")].toArray().size(), 2);
     QCOMPARE(listed[QStringLiteral("recent")][0][QStringLiteral("kind")].toString(), QStringLiteral("broker"));
-    QCOMPARE(hook.taken.size(), 3);
+    QCOMPARE(hook.taken.size(), 4);
 }
 
 QTEST_MAIN(TestAlerts)
