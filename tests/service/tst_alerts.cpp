@@ -118,6 +118,7 @@ private slots:
     void initTestCase();
     void lostUnitAlertsOnceEachWay();
     void auditBrokerAndDriftIncidents();
+    void noPasswordInTheClear();
 };
 
 void TestAlerts::initTestCase()
@@ -238,6 +239,30 @@ void TestAlerts::auditBrokerAndDriftIncidents()
     QCOMPARE(listed[QStringLiteral("open")].toArray().size(), 2);
     QCOMPARE(listed[QStringLiteral("recent")][0][QStringLiteral("kind")].toString(), QStringLiteral("broker"));
     QCOMPARE(hook.taken.size(), 4);
+}
+
+// A mail server that offers no STARTTLS gets no mail when a password would go with it.
+void TestAlerts::noPasswordInTheClear()
+{
+    HookServer hook(0);
+    SmtpSink smtp;
+    QTRY_VERIFY_WITH_TIMEOUT(smtp.Listening(), 10000);
+    QTemporaryDir dir;
+    QFile password(dir.filePath(QStringLiteral("smtp-password")));
+    QVERIFY(password.open(QIODevice::WriteOnly) && password.write("mail-secret\n") > 0);
+    password.close();
+    ServiceFixture f(1, QStringLiteral("audit=/dev/full\n")
+                            + AlertsSection(hook, QStringLiteral("smtp=smtp://127.0.0.1:%1\nsmtp-user=venue1\nsmtp-password-file=%2\n"
+                                                                 "mail-from=quorin@venue1.example\nmail-to=tech@venue1.example\n")
+                                                      .arg(smtp.port).arg(password.fileName())));
+    QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("ada"), QStringLiteral("--role"), QStringLiteral("admin")}), 0);
+    QVERIFY(f.Start());
+    const QString admin = f.Login(QStringLiteral("ada"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.UnitState(admin, 0), QStringLiteral("online"), 10000);
+    QCOMPARE(f.Call("POST", QStringLiteral("/api/v1/units/room1/settings"), R"({"MIC volume": 33})", admin).status, 503);
+    QTRY_COMPARE_WITH_TIMEOUT(hook.Of(QStringLiteral("audit")).size(), 1, 10000);
+    QTest::qWait(2000);
+    QCOMPARE(smtp.Mails().size(), 0);
 }
 
 QTEST_MAIN(TestAlerts)
