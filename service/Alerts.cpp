@@ -30,10 +30,12 @@ Alerts::Alerts(const ServiceConfig &config, UnitFleet &fleet, ChangeCore &core, 
         UnitChanged(unit, fleet.State(unit));
         // With enforce=true drift is written back at once; it was found all the same.
         connect(fleet.Worker(unit), &UnitWorker::DriftRepaired, this,
-                [this](const QString &name, const QList<SettingDifference> &differences, bool) {
+                [this](const QString &name, const QList<SettingDifference> &differences, bool written) {
                     incidents.Set(QStringLiteral("drift"), name, true,
-                                  QStringLiteral("%1 differed from its approved settings in %2; they were written back")
-                                      .arg(name, Settings(int(differences.size()))));
+                                  QStringLiteral("%1 differed from its approved settings in %2; %3")
+                                      .arg(name, Settings(int(differences.size())),
+                                           written ? QStringLiteral("they were written back")
+                                                   : QStringLiteral("writing them back failed")));
                 });
     }
     connect(&fleet, &UnitFleet::StateChanged, this, &Alerts::UnitChanged);
