@@ -232,6 +232,9 @@ void Api::Route(Call &call)
     if (what == QLatin1String("audit") && p.size() == 3)
         return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"),
                                                                   QStringLiteral("method-not-allowed"));
+    if (what == QLatin1String("alerts") && p.size() == 3)
+        return call.Is(M::Get) ? ListAlerts(call) : call.answer->Error(405, QStringLiteral("GET only"),
+                                                                       QStringLiteral("method-not-allowed"));
     call.answer->Error(404, QStringLiteral("no such route"), QStringLiteral("no-such-route"));
 }
 

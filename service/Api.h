@@ -21,6 +21,7 @@
 
 class AuditLog;
 class ChainApi;
+class Incidents;
 class Metrics;
 class Sessions;
 class UnitFleet;
@@ -75,6 +76,8 @@ public:
     void ShutDown() { shuttingDown = true; }
     // Requests a unit works on still; their results are audited and answered on arrival.
     bool Waiting() const { return core.Waiting(); }
+    // GET /alerts lists these.
+    void ShowAlerts(const Incidents &list) { incidents = &list; }
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
@@ -100,6 +103,7 @@ private:
     void Session(Call &call);
     QJsonObject UnitJson(const QString &name, const UnitState &state) const;
     void Audit(Call &call);
+    void ListAlerts(Call &call);
     void UnitRoute(Call &call, const QString &unit, const QString &what);
     void GetSettings(Call &call, const Actor &who, const QString &unit);
     void SetSettings(Call &call, const Actor &who, const QString &unit);
@@ -124,6 +128,7 @@ private:
     UnitFleet &units;
     Metrics &metrics;
     ChangeCore &core;
+    const Incidents *incidents = nullptr;
     bool shuttingDown = false;
     ChainApi *chain = nullptr;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit

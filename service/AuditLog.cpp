@@ -43,12 +43,17 @@ bool AuditLog::Append(QJsonObject entry)
     entry.insert(QStringLiteral("time"), LocalTime(QDateTime::currentDateTime()));
     const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
     errno = 0;
-    if (file.write(line) == line.size() && file.flush() && ::fdatasync(file.handle()) == 0)
-        return true;
-    fault = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
-    ++failures;
-    std::fprintf(stderr, "quorind: cannot write the audit log %s: %s\n", qPrintable(path), qPrintable(fault));
-    return false;
+    const bool written = file.write(line) == line.size() && file.flush() && ::fdatasync(file.handle()) == 0;
+    if (!written) {
+        fault = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+        ++failures;
+        std::fprintf(stderr, "quorind: cannot write the audit log %s: %s\n", qPrintable(path), qPrintable(fault));
+    }
+    if (written == failing && watcher) {
+        failing = !written;
+        watcher(written, fault);
+    }
+    return written;
 }
 
 std::optional<QList<QJsonObject>> AuditLog::Recent(int limit, const QString &unit, const QString &user) const

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Every change sent to a unit, one JSON object a line, appended and flushed before
@@ -23,10 +24,14 @@ public:
     QString Fault() const { return fault; }
     // Lines that could not be written since the service started.
     quint64 Failures() const { return failures; }
+    // watch hears when lines stop being written (with why) and when they are written again.
+    void Watch(std::function<void(bool written, const QString &fault)> watch) { watcher = std::move(watch); }
 
 private:
     QString path;
     QFile file;
     QString fault;
     quint64 failures = 0;
+    bool failing = false;
+    std::function<void(bool written, const QString &fault)> watcher;
 };

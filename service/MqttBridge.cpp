@@ -55,6 +55,8 @@ MqttBridge::MqttBridge(const MqttConfig &config, UnitFleet &units, ChangeCore &c
     });
     connect(&client, &MqttClient::Connected, this, &MqttBridge::Connected);
     connect(&client, &MqttClient::Message, this, &MqttBridge::Message);
+    connect(&client, &MqttClient::Connected, this, [this] { emit BrokerChanged(true); });
+    connect(&client, &MqttClient::Disconnected, this, [this] { emit BrokerChanged(false); });
 }
 
 MqttBridge::~MqttBridge()

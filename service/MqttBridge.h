@@ -26,6 +26,11 @@ public:
 
     // Connects, and keeps reconnecting with a growing pause while the broker is away.
     bool Start(QString *error);
+    // An alert, on PREFIX/alerts.
+    void PublishAlert(const QByteArray &json) { Publish(config.prefix + QStringLiteral("/alerts"), json, false); }
+
+signals:
+    void BrokerChanged(bool reachable);
 
 private:
     void Connected();

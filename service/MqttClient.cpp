@@ -1,6 +1,9 @@
 #include "MqttClient.h"
 
 #include <QFile>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <mosquitto.h>
 
 MqttClient::MqttClient(const MqttConfig &config, QObject *parent) : QObject(parent), config(config)
@@ -74,13 +77,22 @@ bool MqttClient::Start(const Session &session, QString *error)
             emit me->Message(topic, payload);
         }, Qt::QueuedConnection);
     });
-    // A broker away at the start is tried again like one that went away later.
-    mosquitto_connect_async(client, config.host.toUtf8().constData(), config.port, KeepAliveSeconds);
-    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("cannot start the MQTT client");
-        return false;
-    }
+    Connect();
     return true;
+}
+
+// libmosquitto reconnects by itself only once a first connection has got going: a broker
+// that refuses the very first attempt is tried again here, with a growing pause.
+void MqttClient::Connect()
+{
+    if (mosquitto_connect_async(client, config.host.toUtf8().constData(), config.port, KeepAliveSeconds)
+        != MOSQ_ERR_SUCCESS) {
+        QTimer::singleShot(firstPauseMs, this, &MqttClient::Connect);
+        firstPauseMs = std::min(firstPauseMs * 2, 30000);
+        return;
+    }
+    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS)
+        std::fprintf(stderr, "quorind: cannot start the MQTT client\n");
 }
 
 void MqttClient::Publish(const QString &topic, const QByteArray &payload, bool retain)

@@ -49,8 +49,11 @@ signals:
     void Message(const QString &topic, const QByteArray &payload);
 
 private:
+    void Connect();
+
     MqttConfig config;
     mosquitto *client = nullptr;
     bool connected = false;
     std::atomic<int> handed{0};
+    int firstPauseMs = 1000;
 };

@@ -27,6 +27,7 @@ const QList<Right> &Table()
         {Action::Repair, "repair", {Role::Admin}, {}, "repairing is for admins", true},
         {Action::Audit, "audit", {Role::Admin}, {}, "the audit log is for admins", false},
         {Action::RecallScene, "recall-scene", {Role::Admin, Role::Staff}, {}, "a viewer recalls no scene", true},
+        {Action::ReadAlerts, "read-alerts", {Role::Admin}, {}, "alerts are for admins", false},
     };
     return table;
 }

@@ -9,7 +9,7 @@
 #include <optional>
 
 // What a caller may ask of the service.
-enum class Action { ReadState, ReadSettings, ChangeSetting, Backup, Verify, Restore, Repair, Audit, RecallScene };
+enum class Action { ReadState, ReadSettings, ChangeSetting, Backup, Verify, Restore, Repair, Audit, RecallScene, ReadAlerts };
 
 // Who asks: a person logged in, the MQTT bridge, and later the schedule or a cap; each
 // with the rights of its role on its units.

@@ -36,6 +36,11 @@ public:
         const QString fault = ReadCapKey(cap, key, value);
         return fault.isEmpty() || Fail(line, fault);
     }
+    bool Alerts(AlertsConfig &alerts, int line, const QString &key, const QString &value)
+    {
+        const QString fault = ReadAlertsKey(alerts, key, value, folder);
+        return fault.isEmpty() || Fail(line, fault);
+    }
 
 private:
     QString path;
@@ -240,7 +245,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             if (sectionLines.contains(section))
                 return fail(n, QStringLiteral("[%1] stands already on line %2").arg(section).arg(sectionLines[section]));
             sectionLines.insert(section, n);
-            if (section == QLatin1String("service"))
+            if (section == QLatin1String("service") || section == QLatin1String("alerts"))
                 continue;
             if (section == QLatin1String("mqtt")) {
                 config.mqtt.enabled = true;
@@ -269,6 +274,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)
             : section == QLatin1String("chain")             ? reader.Chain(config.chain, n, key, value)
             : section.startsWith(QLatin1String("cap "))     ? reader.Cap(config.caps.last(), n, key, value)
+            : section == QLatin1String("alerts")            ? reader.Alerts(config.alerts, n, key, value)
                                                             : reader.Unit(config.units.last(), n, key, value);
         if (!ok)
             return std::nullopt;
@@ -297,5 +303,7 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
         return fail(line, fault);
     if (config.tlsCertificate.isEmpty() != config.tlsKey.isEmpty())
         return fail(sectionLines.value(QStringLiteral("service")), QStringLiteral("tls-certificate and tls-key go together"));
+    if (const QString fault = CompleteAlerts(config); !fault.isEmpty())
+        return fail(sectionLines.value(QStringLiteral("alerts")), QStringLiteral("[alerts]: ") + fault);
     return config;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Caps.h"
+#include "AlertConfig.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -66,6 +67,7 @@ struct ServiceConfig
     MqttConfig mqtt;
     ChainConfig chain;
     QList<CapConfig> caps;
+    AlertsConfig alerts;
 };
 
 // The id a unit's entities take in home automation discovery.

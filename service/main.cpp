@@ -1,4 +1,5 @@
 #include "Accounts.h"
+#include "Alerts.h"
 #include "Api.h"
 #include "AuditLog.h"
 #include "BoundedServer.h"
@@ -143,6 +144,10 @@ int main(int argc, char *argv[])
     CapKeeper caps(config->caps, core, fleet);
     core.HoldTo(&caps);
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
+    Alerts alerts(*config, fleet, core, audit);
+    if (!alerts.Start(&error))
+        return Fail(error, 2);
+    api.ShowAlerts(alerts.List());
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
     bounds.idleMs = config->idleSeconds * 1000;
@@ -169,6 +174,7 @@ int main(int argc, char *argv[])
         bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, core);
         if (!bridge->Start(&error))
             return Fail(error, 2);
+        alerts.Watch(*bridge);
     }
     std::unique_ptr<ChainApi> chain;
     if (config->chain.enabled) {
