@@ -4,6 +4,7 @@
 #include "BoundedServer.h"
 #include "LiveSettings.h"
 #include "Metrics.h"
+#include "SceneRecall.h"
 #include "Sessions.h"
 #include "UnitFleet.h"
 
@@ -209,6 +210,8 @@ void Api::Route(Call &call)
         return call.Is(M::Get) ? ListUnits(call) : call.answer->Error(405, QStringLiteral("GET only"));
     if (what == QLatin1String("units") && p.size() == 5)
         return UnitRoute(call, p[3], p[4]);
+    if (what == QLatin1String("scenes") || what == QLatin1String("schedule"))
+        return SceneRoute(call);
     if (what == QLatin1String("audit") && p.size() == 3)
         return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"));
     call.answer->Error(404, QStringLiteral("no such route"));
@@ -319,7 +322,8 @@ QJsonObject Api::UnitJson(const QString &name, const UnitState &state) const
             {QStringLiteral("model"), Known(state.model)},
             {QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error)},
             {QStringLiteral("golden"), units.Worker(name)->Golden().has_value()},
-            {QStringLiteral("live"), LiveJson(state)}};
+            {QStringLiteral("live"), LiveJson(state)},
+            {QStringLiteral("scene"), SceneJson(state)}};
 }
 
 void Api::Audit(Call &call)

@@ -21,6 +21,8 @@
 
 class AuditLog;
 class Metrics;
+class SceneRecall;
+class Scheduler;
 class Sessions;
 class UnitFleet;
 
@@ -64,6 +66,12 @@ public:
     Api(const ServiceConfig &config, Accounts &accounts, Sessions &sessions, AuditLog &audit, UnitFleet &units,
         Metrics &metrics, ChangeCore &core, QObject *parent = nullptr);
 
+    // The scenes and the schedule, for /scenes and /schedule.
+    void Attach(SceneRecall &recall, const Scheduler &schedule)
+    {
+        scenes = &recall;
+        scheduler = &schedule;
+    }
     // From now on every request is answered 503.
     void ShutDown() { shuttingDown = true; }
     // Requests a unit works on still; their results are audited and answered on arrival.
@@ -100,6 +108,7 @@ private:
     void Restore(Call &call, const Actor &who, const QString &unit);
     void Verify(Call &call, const Actor &who, const QString &unit);
     void Repair(Call &call, const Actor &who, const QString &unit);
+    void SceneRoute(Call &call);
     const Account *Caller(Call &call);
 
     // The person who asked, as the core knows them.
@@ -117,6 +126,8 @@ private:
     UnitFleet &units;
     Metrics &metrics;
     ChangeCore &core;
+    SceneRecall *scenes = nullptr;
+    const Scheduler *scheduler = nullptr;
     bool shuttingDown = false;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit
     EventStream events;

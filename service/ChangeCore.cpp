@@ -99,8 +99,13 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
             return reply(400, Error(QStringLiteral("\"%1\" is no value of %2").arg(change.text, change.setting.Name())));
         names << change.setting.Name();
     }
-    if (!Asked(actor, unit, names, reply))
-        return;
+    if (Asked(actor, unit, names, reply))
+        Apply(actor, unit, wanted, {}, true, std::move(reply));
+}
+
+void ChangeCore::Apply(const Actor &actor, const QString &unit, const QList<NamedValue> &wanted, const QJsonObject &tag,
+                       bool audited, Reply reply)
+{
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
     RunOnUnit(unit, actor, [wanted, golden](CommandLayer &commands) {
         QList<ChangeResult> done;
@@ -110,7 +115,7 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                 break;
         }
         return std::any(done);
-    }, [this, actor, unit, reply](const std::optional<std::any> &result, const QString &whyNot) {
+    }, [this, actor, unit, tag, audited, reply](const std::optional<std::any> &result, const QString &whyNot) {
         if (!result)
             return reply(409, Error(whyNot));
         QJsonArray results;
@@ -123,7 +128,12 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                               {QStringLiteral("result"), CommandWord(r.outcome)}};
             if (r.old)
                 entry.insert(QStringLiteral("old"), *r.old);
-            Audited(actor, unit, entry);
+            if (audited) {
+                QJsonObject line = entry;
+                for (auto it = tag.begin(); it != tag.end(); ++it)
+                    line.insert(it.key(), it.value());
+                Audited(actor, unit, line);
+            }
             results.append(entry);
         }
         reply(200, {{QStringLiteral("results"), results}});
@@ -140,13 +150,16 @@ void ChangeCore::Act(const Actor &actor, Action action, const QString &unit, Wor
     RunOnUnit(unit, actor, std::move(work), std::move(finish));
 }
 
-bool ChangeCore::Asked(const Actor &actor, const QString &unit, const QStringList &what, const Reply &reply)
+bool ChangeCore::Asked(const Actor &actor, const QString &unit, const QStringList &what, const Reply &reply,
+                       const QJsonObject &tag)
 {
-    const QJsonObject entry{{QStringLiteral("user"), actor.name},
-                            {QStringLiteral("address"), actor.address},
-                            {QStringLiteral("unit"), unit},
-                            {QStringLiteral("setting"), what.join(QStringLiteral(", "))},
-                            {QStringLiteral("result"), QStringLiteral("asked")}};
+    QJsonObject entry{{QStringLiteral("user"), actor.name},
+                      {QStringLiteral("address"), actor.address},
+                      {QStringLiteral("unit"), unit},
+                      {QStringLiteral("setting"), what.join(QStringLiteral(", "))},
+                      {QStringLiteral("result"), QStringLiteral("asked")}};
+    for (auto it = tag.begin(); it != tag.end(); ++it)
+        entry.insert(it.key(), it.value());
     if (audit.Append(entry))
         return true;
     reply(503, Error(QStringLiteral("nothing was sent: the audit log cannot be written (%1)").arg(audit.Fault())));

@@ -1,5 +1,6 @@
 #include "ServiceConfig.h"
 
+#include "LiveConfig.h"
 #include "PortEntry.h"
 #include "RS232Port.h"
 #include "UnitCommands.h"
@@ -212,7 +213,8 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             if (sectionLines.contains(section))
                 return fail(n, QStringLiteral("[%1] stands already on line %2").arg(section).arg(sectionLines[section]));
             sectionLines.insert(section, n);
-            if (section == QLatin1String("service"))
+            // Scenes, the schedule and caps are read apart, again at each reload.
+            if (section == QLatin1String("service") || IsLiveSection(section))
                 continue;
             if (section == QLatin1String("mqtt")) {
                 config.mqtt.enabled = true;
@@ -228,6 +230,8 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             return fail(n, QStringLiteral("KEY=VALUE or [SECTION] expected"));
         if (section.isEmpty())
             return fail(n, QStringLiteral("a key before any [section]"));
+        if (IsLiveSection(section))
+            continue;
         const QString key = line.left(equals).trimmed(), value = line.mid(equals + 1).trimmed();
         const bool ok = section == QLatin1String("service") ? reader.Service(config, n, key, value)
             : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)

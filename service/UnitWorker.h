@@ -39,6 +39,9 @@ struct UnitState
     int mute = -1;
     int key = -1;
     int program = -1;
+
+    QString scene;          // the scene last recalled, or empty
+    bool sceneModified = false;  // a setting of it changed since, by anyone
 };
 
 // One processor the service keeps connected, on a thread of its own: identification,
@@ -54,6 +57,7 @@ public:
     using Job = std::function<void(CommandLayer *commands)>;
     static constexpr int MostWaiting = 32;
     static constexpr int MostWaitingPerOwner = 4;
+    static constexpr int SceneReadMs = 60 * 1000;
 
     UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics);
     ~UnitWorker() override;
@@ -78,6 +82,12 @@ public:
     // name is empty and the live settings are read again.
     void Noted(const QString &name, int value);
 
+    // From any thread: scene was recalled, its settings now holding targets, those of
+    // fading still on their way; a change of any other to another value modifies it.
+    void Recalled(const QString &scene, const QHash<QString, int> &targets, const QStringList &fading);
+    // From any thread: a fading volume of the scene arrived at value, or stopped short.
+    void Settled(const QString &setting, int value);
+
 signals:
     void StateChanged(const QString &unit, const UnitState &state);
     // With enforce=true: the approved values written back, and whether the unit took them.
@@ -90,6 +100,7 @@ private:
     void Lost();
     void CheckDrift();
     void LookAtLiveSettings();
+    void CompareWithScene(const QString &setting, int value);
 
     UnitConfig config;
     DriftCheck drift;
@@ -101,6 +112,9 @@ private:
     std::unique_ptr<CommandLayer> commands;
     std::unique_ptr<ConnectionManager> connection;
     QTimer driftTimer;
+    QTimer sceneTimer;  // while a scene is in force, its readable settings are read now and then
+    QHash<QString, int> sceneTargets;
+    QStringList sceneFading;
 
     struct Queued
     {

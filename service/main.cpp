@@ -2,8 +2,12 @@
 #include "Api.h"
 #include "AuditLog.h"
 #include "BoundedServer.h"
+#include "LiveConfig.h"
 #include "Metrics.h"
 #include "MqttBridge.h"
+#include "Reload.h"
+#include "SceneRecall.h"
+#include "Scheduler.h"
 #include "ServiceConfig.h"
 #include "Sessions.h"
 #include "UnitFleet.h"
@@ -125,6 +129,12 @@ int main(int argc, char *argv[])
         return RunUserCommand(config->accounts, unitNames, args);
     }
 
+    QStringList unitNames;
+    for (const UnitConfig &unit : config->units)
+        unitNames << unit.name;
+    std::optional<LiveConfig> live = ReadLiveConfig(parser.value(configOption), unitNames, &error);
+    if (!live)
+        return Fail(error, 2);
     Accounts accounts;
     AuditLog audit;
     const std::optional<QSslConfiguration> tls = Tls(*config, &error);
@@ -136,6 +146,10 @@ int main(int argc, char *argv[])
     UnitFleet fleet(*config, metrics);
     ChangeCore core(*config, audit, fleet, metrics);
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
+    LiveConfigStore store(std::move(*live));
+    SceneRecall recall(store, core, fleet);
+    Scheduler schedule(store, recall, audit);
+    api.Attach(recall, schedule);
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
     bounds.idleMs = config->idleSeconds * 1000;
@@ -160,11 +174,14 @@ int main(int argc, char *argv[])
     std::unique_ptr<MqttBridge> bridge;
     if (config->mqtt.enabled) {
         bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, core);
+        bridge->Attach(recall, store);
         if (!bridge->Start(&error))
             return Fail(error, 2);
     }
     ShutDownOnSignal(api, fleet);
+    ReloadOnHangup(parser.value(configOption), unitNames, store, &api);
     fleet.Start();
+    schedule.Start();
     std::fprintf(stderr, "quorind: %lld units, listening on %s:%u\n", qlonglong(fleet.Names().size()),
                  qPrintable(config->listenAddress.toString()), server->serverPort());
     return app.exec();
