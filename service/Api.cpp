@@ -5,6 +5,7 @@
 #include "ChainApi.h"
 #include "LiveSettings.h"
 #include "Metrics.h"
+#include "SceneRecall.h"
 #include "Sessions.h"
 #include "UnitFleet.h"
 
@@ -229,6 +230,8 @@ void Api::Route(Call &call)
     if (what == QLatin1String("live-settings") && p.size() == 3)
         return call.Is(M::Get) ? call.answer->Json(200, LiveSettingsJson())
                                : call.answer->Error(405, QStringLiteral("GET only"), QStringLiteral("method-not-allowed"));
+    if (what == QLatin1String("scenes") || what == QLatin1String("schedule"))
+        return SceneRoute(call);
     if (what == QLatin1String("audit") && p.size() == 3)
         return call.Is(M::Get) ? Audit(call) : call.answer->Error(405, QStringLiteral("GET only"),
                                                                   QStringLiteral("method-not-allowed"));
@@ -348,7 +351,8 @@ QJsonObject Api::UnitJson(const QString &name, const UnitState &state) const
             {QStringLiteral("error"), state.error.isEmpty() ? QJsonValue() : QJsonValue(state.error)},
             {QStringLiteral("golden"), units.Worker(name)->Golden().has_value()},
             {QStringLiteral("live"), LiveJson(state)},
-            {QStringLiteral("cap"), CapJson(state.cap)}};
+            {QStringLiteral("cap"), CapJson(state.cap)},
+            {QStringLiteral("scene"), SceneJson(state)}};
 }
 
 void Api::Audit(Call &call)

@@ -23,6 +23,8 @@ class AuditLog;
 class ChainApi;
 class Incidents;
 class Metrics;
+class SceneRecall;
+class Scheduler;
 class Sessions;
 class UnitFleet;
 
@@ -72,6 +74,12 @@ public:
 
     // A head office: the venues' rooms, audit and commands are the chain's to answer.
     void Follow(ChainApi &chain);
+    // The scenes and the schedule, for /scenes and /schedule.
+    void Attach(SceneRecall &recall, const Scheduler &schedule)
+    {
+        scenes = &recall;
+        scheduler = &schedule;
+    }
     // From now on every request is answered 503.
     void ShutDown() { shuttingDown = true; }
     // Requests a unit works on still; their results are audited and answered on arrival.
@@ -111,6 +119,7 @@ private:
     void Restore(Call &call, const Actor &who, const QString &unit);
     void Verify(Call &call, const Actor &who, const QString &unit);
     void Repair(Call &call, const Actor &who, const QString &unit);
+    void SceneRoute(Call &call);
     const Account *Caller(Call &call);
 
     // The person who asked, as the core knows them.
@@ -129,6 +138,8 @@ private:
     Metrics &metrics;
     ChangeCore &core;
     const Incidents *incidents = nullptr;
+    SceneRecall *scenes = nullptr;
+    const Scheduler *scheduler = nullptr;
     bool shuttingDown = false;
     ChainApi *chain = nullptr;
     QByteArray unitsAnswer;  // GET /units for a person who may see every unit

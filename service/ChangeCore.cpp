@@ -113,8 +113,13 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                                     QStringLiteral("no-such-value")));
         names << change.setting.Name();
     }
-    if (!Asked(actor, unit, names, reply))
-        return;
+    if (Asked(actor, unit, names, reply))
+        Apply(actor, unit, wanted, {}, true, std::move(reply));
+}
+
+void ChangeCore::Apply(const Actor &actor, const QString &unit, const QList<NamedValue> &wanted, const QJsonObject &tag,
+                       bool audited, Reply reply)
+{
     const std::optional<SettingsSnapshot> golden = units.Worker(unit)->Golden();
     const std::optional<CapInForce> cap = caps ? caps->InForce(unit) : std::nullopt;
     const bool byCap = actor.kind == Actor::Kind::Cap;
@@ -126,7 +131,7 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                 break;
         }
         return std::any(done);
-    }, [this, actor, unit, reply, cap, byCap](const std::optional<std::any> &result, const WhyNot &whyNot) {
+    }, [this, actor, unit, tag, audited, reply, cap, byCap](const std::optional<std::any> &result, const WhyNot &whyNot) {
         if (!result)
             return reply(409, whyNot.Json());
         QJsonArray results;
@@ -141,7 +146,12 @@ void ChangeCore::Change(const Actor &actor, const QString &unit, const QList<Nam
                 entry.insert(QStringLiteral("old"), *r.old);
             if (cap && (byCap || r.capped))
                 entry.insert(byCap ? QStringLiteral("cap") : QStringLiteral("capped"), cap->name);
-            Audited(actor, unit, entry);
+            if (audited) {
+                QJsonObject line = entry;
+                for (auto it = tag.begin(); it != tag.end(); ++it)
+                    line.insert(it.key(), it.value());
+                Audited(actor, unit, line);
+            }
             results.append(entry);
         }
         reply(200, {{QStringLiteral("results"), results}});
@@ -158,13 +168,16 @@ void ChangeCore::Act(const Actor &actor, Action action, const QString &unit, Wor
     RunOnUnit(unit, actor, std::move(work), std::move(finish));
 }
 
-bool ChangeCore::Asked(const Actor &actor, const QString &unit, const QStringList &what, const Reply &reply)
+bool ChangeCore::Asked(const Actor &actor, const QString &unit, const QStringList &what, const Reply &reply,
+                       const QJsonObject &tag)
 {
-    const QJsonObject entry{{QStringLiteral("user"), actor.name},
-                            {QStringLiteral("address"), actor.address},
-                            {QStringLiteral("unit"), unit},
-                            {QStringLiteral("setting"), what.join(QStringLiteral(", "))},
-                            {QStringLiteral("result"), QStringLiteral("asked")}};
+    QJsonObject entry{{QStringLiteral("user"), actor.name},
+                      {QStringLiteral("address"), actor.address},
+                      {QStringLiteral("unit"), unit},
+                      {QStringLiteral("setting"), what.join(QStringLiteral(", "))},
+                      {QStringLiteral("result"), QStringLiteral("asked")}};
+    for (auto it = tag.begin(); it != tag.end(); ++it)
+        entry.insert(it.key(), it.value());
     if (audit.Append(entry))
         return true;
     reply(503, Error(QStringLiteral("nothing was sent: the audit log cannot be written (%1)").arg(audit.Fault()),

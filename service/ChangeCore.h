@@ -51,6 +51,16 @@ public:
     // Sets settings of unit: every name, value and right is checked before anything is
     // sent; reply gets each one's result.
     void Change(const Actor &actor, const QString &unit, const QList<NamedValue> &wanted, Reply reply);
+    // What actor asks of unit written to the audit log before anything is sent, with
+    // tag's fields; when the log cannot take it, reply gets 503. Change and Act write
+    // their own; a way in that admitted a whole (a scene's recall) writes it here.
+    bool Asked(const Actor &actor, const QString &unit, const QStringList &what, const Reply &reply,
+               const QJsonObject &tag = {});
+    // Settings of unit sent as Change sends them, once admitted and asked: each result
+    // noted and, when audited, written with tag's fields. The steps of a fade are not
+    // audited one by one: whoever runs it audits the whole.
+    void Apply(const Actor &actor, const QString &unit, const QList<NamedValue> &wanted, const QJsonObject &tag,
+               bool audited, Reply reply);
     // Any other action on unit, admitted first; refuse gets a refusal, finish the rest.
     // Each person gets a fair share of the unit's queue.
     void Act(const Actor &actor, Action action, const QString &unit, Work work, Finish finish, const Reply &refuse);
@@ -70,8 +80,6 @@ signals:
     void Changed(const QString &unit, const QJsonObject &entry);
 
 private:
-    // Writes that actor asked what of unit; when the log cannot take it, reply gets 503.
-    bool Asked(const Actor &actor, const QString &unit, const QStringList &what, const Reply &reply);
     void RunOnUnit(const QString &unit, const Actor &actor, Work work, Finish finish);
 
     const ServiceConfig &config;

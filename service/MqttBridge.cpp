@@ -2,6 +2,7 @@
 
 #include "ChangeCore.h"
 #include "LiveSettings.h"
+#include "SceneRecall.h"
 #include "UnitFleet.h"
 
 #include <QJsonArray>
@@ -33,6 +34,7 @@ QJsonObject StateJson(const UnitState &state)
     s.insert(QStringLiteral("drift"), state.drift >= 0 ? QJsonValue(state.drift) : QJsonValue());
     s.insert(QStringLiteral("model"), state.model == 0x6E ? QJsonValue(QStringLiteral("QSV-416MZ")) : QJsonValue());
     s.insert(QStringLiteral("cap"), CapJson(state.cap));
+    s.insert(QStringLiteral("scene"), SceneJson(state));
     return s;
 }
 
@@ -78,7 +80,11 @@ void MqttBridge::Connected()
 {
     Publish(config.prefix + QStringLiteral("/status"), "online", true);
     client.Subscribe(config.prefix + QStringLiteral("/+/set"));
+    if (scenes)
+        client.Subscribe(config.prefix + QStringLiteral("/scenes/+/recall"));
     lastDiscovery.clear();
+    sceneEntities.clear();
+    PublishSceneDiscovery();
     for (const QString &unit : units.Names())
         PublishUnit(unit, units.State(unit), true);
 }
@@ -183,6 +189,9 @@ void MqttBridge::PublishDiscovery(const QString &unit, const UnitState &state)
 void MqttBridge::Message(const QString &topic, const QByteArray &payload)
 {
     const QString head = config.prefix + QLatin1Char('/');
+    const QString scenesHead = head + QStringLiteral("scenes/");
+    if (scenes && topic.startsWith(scenesHead) && topic.endsWith(QStringLiteral("/recall")))
+        return RecallMessage(topic.mid(scenesHead.size(), topic.size() - scenesHead.size() - 7), payload);
     if (!topic.startsWith(head) || !topic.endsWith(QStringLiteral("/set")))
         return;
     const QString unit = topic.mid(head.size(), topic.size() - head.size() - 4);
@@ -206,6 +215,64 @@ void MqttBridge::Message(const QString &topic, const QByteArray &payload)
         return reply(400, {{QStringLiteral("error"), QStringLiteral("a JSON object of settings and values expected")},
                            {QStringLiteral("code"), QStringLiteral("settings-expected")}});
     core.Change(bridge, unit, NamedValues(settings), reply);
+}
+
+void MqttBridge::Attach(SceneRecall &recall, const LiveConfigStore &store)
+{
+    scenes = &recall;
+    live = &store;
+    connect(live, &LiveConfigStore::Replaced, this, [this] {
+        if (client.IsConnected())
+            PublishSceneDiscovery();
+    });
+}
+
+void MqttBridge::RecallMessage(const QString &scene, const QByteArray &payload)
+{
+    const QString result = config.prefix + QStringLiteral("/scenes/") + scene + QStringLiteral("/result");
+    const auto reply = [this, result](int status, QJsonObject body) {
+        body.insert(QStringLiteral("status"), status);
+        Publish(result, Json(body), false);
+    };
+    const Actor bridge{Actor::Kind::Bridge, QStringLiteral("mqtt"), config.host,
+                       RoleNamed(config.role).value_or(Role::Viewer), {}, nullptr};
+    std::optional<QStringList> on;
+    const QJsonDocument document = QJsonDocument::fromJson(payload);
+    const QJsonValue units = document.object().value(QStringLiteral("units"));
+    if (!payload.trimmed().isEmpty() && (!document.isObject() || !(units.isUndefined() || units.isArray())))
+        return reply(400, {{QStringLiteral("error"), QStringLiteral("nothing, or {\"units\": [names]} expected")},
+                           {QStringLiteral("code"), QStringLiteral("bad-recall")}});
+    if (units.isArray())
+        on = units.toVariant().toStringList();
+    scenes->Recall(bridge, scene, on, reply);
+}
+
+// A scene entity for each scene, which recalls it on all its units; those of scenes a
+// reload took away are cleared.
+void MqttBridge::PublishSceneDiscovery()
+{
+    if (config.discovery.isEmpty() || !live)
+        return;
+    const QString venue = QStringLiteral("quorind_") + UniqueId(QString());
+    QStringList said;
+    for (const Scene &scene : live->Current().scenes) {
+        const QString key = QStringLiteral("scene_") + QString::fromLatin1(scene.name.toUtf8().toPercentEncoding("-_.").replace('%', '_'));
+        const QString topic = QStringLiteral("%1/scene/%2_%3/config").arg(config.discovery, UniqueId(QString()), key);
+        Publish(topic, Json({{QStringLiteral("name"), scene.name},
+                             {QStringLiteral("unique_id"), UniqueId(QString()) + QLatin1Char('_') + key},
+                             {QStringLiteral("object_id"), UniqueId(QString()) + QLatin1Char('_') + key},
+                             {QStringLiteral("command_topic"), config.prefix + QStringLiteral("/scenes/") + scene.name + QStringLiteral("/recall")},
+                             {QStringLiteral("payload_on"), QStringLiteral("{}")},
+                             {QStringLiteral("availability_topic"), config.prefix + QStringLiteral("/status")},
+                             {QStringLiteral("device"), QJsonObject{{QStringLiteral("identifiers"), QJsonArray{venue}},
+                                                                    {QStringLiteral("name"), config.prefix}}}}),
+                true);
+        said << topic;
+    }
+    for (const QString &gone : std::as_const(sceneEntities))
+        if (!said.contains(gone))
+            Publish(gone, {}, true);
+    sceneEntities = said;
 }
 
 void MqttBridge::Publish(const QString &topic, const QByteArray &payload, bool retain)

@@ -10,6 +10,8 @@
 #include <QString>
 
 class ChangeCore;
+class LiveConfigStore;
+class SceneRecall;
 class UnitFleet;
 
 // The venue on an MQTT broker: quorind's own status (the broker's last will says offline),
@@ -24,6 +26,9 @@ public:
     MqttBridge(const MqttConfig &config, UnitFleet &units, ChangeCore &core, QObject *parent = nullptr);
     ~MqttBridge() override;
 
+    // Scene recalls on PREFIX/scenes/NAME/recall, answered on PREFIX/scenes/NAME/result,
+    // and a discovery scene entity for each scene, said again when a reload replaces them.
+    void Attach(SceneRecall &recall, const LiveConfigStore &live);
     // Connects, and keeps reconnecting with a growing pause while the broker is away.
     bool Start(QString *error);
     // An alert, on PREFIX/alerts.
@@ -39,11 +44,16 @@ private:
     void PublishUnit(const QString &unit, const UnitState &state, bool always);
     void PublishDiscovery(const QString &unit, const UnitState &state);
     void Publish(const QString &topic, const QByteArray &payload, bool retain);
+    void RecallMessage(const QString &scene, const QByteArray &payload);
+    void PublishSceneDiscovery();
     QString UniqueId(const QString &unit) const;
 
     MqttConfig config;
     UnitFleet &units;
     ChangeCore &core;
+    SceneRecall *scenes = nullptr;
+    const LiveConfigStore *live = nullptr;
+    QStringList sceneEntities;  // the discovery topics of the scenes said last
     MqttClient client;
     QHash<QString, QByteArray> lastState;         // what each unit's state topic holds
     QHash<QString, QByteArray> lastAvailability;

@@ -10,7 +10,8 @@ struct Right
     Action action;
     const char *name;
     QList<Role> roles;
-    QList<Role> listedOnly;  // roles that may change only the settings the staff= list names
+    QList<Role> listedOnly;  // roles that may change only the settings the staff= list names,
+                             // or recall only the scenes marked staff=true
     const char *refusal;
     bool changes;            // written to the audit log as asked before anything is sent
 };
@@ -26,7 +27,7 @@ const QList<Right> &Table()
         {Action::Restore, "restore", {Role::Admin}, {}, "a restore is for admins", true},
         {Action::Repair, "repair", {Role::Admin}, {}, "repairing is for admins", true},
         {Action::Audit, "audit", {Role::Admin}, {}, "the audit log is for admins", false},
-        {Action::RecallScene, "recall-scene", {Role::Admin, Role::Staff}, {}, "a viewer recalls no scene", true},
+        {Action::RecallScene, "recall-scene", {Role::Admin, Role::Staff}, {Role::Staff}, "a viewer recalls no scene", true},
         {Action::ReadAlerts, "read-alerts", {Role::Admin}, {}, "alerts are for admins", false},
     };
     return table;
@@ -58,6 +59,16 @@ std::optional<Refusal> ForbiddenSetting(Role role, const QString &setting, const
         return std::nullopt;
     return Refusal{403, QStringLiteral("%1 is not for staff to change").arg(setting),
                    QStringLiteral("setting-not-for-staff")};
+}
+
+std::optional<Refusal> ForbiddenScene(Role role, const QString &scene, bool forStaff)
+{
+    if (const std::optional<Refusal> refusal = Forbidden(role, Action::RecallScene))
+        return refusal;
+    if (!RightOf(Action::RecallScene).listedOnly.contains(role) || forStaff)
+        return std::nullopt;
+    return Refusal{403, QStringLiteral("the scene %1 is not for staff to recall").arg(scene),
+                   QStringLiteral("scene-not-for-staff")};
 }
 
 bool Changes(Action action)

@@ -39,6 +39,8 @@ struct Refusal
 std::optional<Refusal> Forbidden(Role role, Action action);
 // Whether role may change the setting named setting; staff only those the staff= list names.
 std::optional<Refusal> ForbiddenSetting(Role role, const QString &setting, const QStringList &staff);
+// Whether role may recall scene; staff only those marked staff=true.
+std::optional<Refusal> ForbiddenScene(Role role, const QString &scene, bool forStaff);
 // Whether action changes a unit, so that it is written to the audit log before it is sent.
 bool Changes(Action action);
 // As the audit log names it: "restore", "repair", "recall-scene".

@@ -1,5 +1,6 @@
 #include "ServiceConfig.h"
 
+#include "LiveConfig.h"
 #include "PortEntry.h"
 #include "RS232Port.h"
 #include "UnitCommands.h"
@@ -31,11 +32,6 @@ public:
     bool Unit(UnitConfig &unit, int line, const QString &key, const QString &value);
     bool Mqtt(MqttConfig &mqtt, int line, const QString &key, const QString &value);
     bool Chain(ChainConfig &chain, int line, const QString &key, const QString &value);
-    bool Cap(CapConfig &cap, int line, const QString &key, const QString &value)
-    {
-        const QString fault = ReadCapKey(cap, key, value);
-        return fault.isEmpty() || Fail(line, fault);
-    }
     bool Alerts(AlertsConfig &alerts, int line, const QString &key, const QString &value)
     {
         const QString fault = ReadAlertsKey(alerts, key, value, folder);
@@ -245,7 +241,8 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             if (sectionLines.contains(section))
                 return fail(n, QStringLiteral("[%1] stands already on line %2").arg(section).arg(sectionLines[section]));
             sectionLines.insert(section, n);
-            if (section == QLatin1String("service") || section == QLatin1String("alerts"))
+            // Scenes, the schedule and caps are read apart, again at each reload.
+            if (section == QLatin1String("service") || section == QLatin1String("alerts") || IsLiveSection(section))
                 continue;
             if (section == QLatin1String("mqtt")) {
                 config.mqtt.enabled = true;
@@ -253,10 +250,6 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             }
             if (section == QLatin1String("chain")) {
                 config.chain.enabled = true;
-                continue;
-            }
-            if (section.startsWith(QLatin1String("cap "))) {
-                config.caps.append(CapConfig(section.mid(4).trimmed(), n));
                 continue;
             }
             if (const QString fault = UnitNameFault(section); !fault.isEmpty())
@@ -269,25 +262,20 @@ std::optional<ServiceConfig> ReadServiceConfig(const QString &path, QString *err
             return fail(n, QStringLiteral("KEY=VALUE or [SECTION] expected"));
         if (section.isEmpty())
             return fail(n, QStringLiteral("a key before any [section]"));
+        if (IsLiveSection(section))
+            continue;
         const QString key = line.left(equals).trimmed(), value = line.mid(equals + 1).trimmed();
         const bool ok = section == QLatin1String("service") ? reader.Service(config, n, key, value)
             : section == QLatin1String("mqtt")              ? reader.Mqtt(config.mqtt, n, key, value)
             : section == QLatin1String("chain")             ? reader.Chain(config.chain, n, key, value)
-            : section.startsWith(QLatin1String("cap "))     ? reader.Cap(config.caps.last(), n, key, value)
             : section == QLatin1String("alerts")            ? reader.Alerts(config.alerts, n, key, value)
                                                             : reader.Unit(config.units.last(), n, key, value);
         if (!ok)
             return std::nullopt;
     }
-    QStringList unitNames;
-    for (const UnitConfig &unit : std::as_const(config.units)) {
+    for (const UnitConfig &unit : std::as_const(config.units))
         if (unit.port.isEmpty())
             return fail(sectionLines[unit.name], QStringLiteral("[%1] has no port=").arg(unit.name));
-        unitNames << unit.name;
-    }
-    for (const CapConfig &cap : std::as_const(config.caps))
-        if (const QString fault = CapFault(cap, unitNames); !fault.isEmpty())
-            return fail(cap.line, fault);
     if (config.mqtt.enabled && config.mqtt.host.isEmpty())
         return fail(sectionLines.value(QStringLiteral("mqtt")), QStringLiteral("[mqtt] has no url="));
     if (const int chain = sectionLines.value(QStringLiteral("chain")); config.chain.enabled) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Caps.h"
 #include "AlertConfig.h"
 
 #include <QHostAddress>
@@ -66,7 +65,6 @@ struct ServiceConfig
     QList<UnitConfig> units;
     MqttConfig mqtt;
     ChainConfig chain;
-    QList<CapConfig> caps;
     AlertsConfig alerts;
 };
 

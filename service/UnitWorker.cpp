@@ -38,7 +38,7 @@ QString OfflineReason(const OpenResult &result)
 }
 
 UnitWorker::UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics)
-    : config(config), drift(drift), driftMinutes(driftMinutes), metrics(metrics), driftTimer(this)
+    : config(config), drift(drift), driftMinutes(driftMinutes), metrics(metrics), driftTimer(this), sceneTimer(this)
 {
     if (!config.golden.isEmpty()) {
         const SettingsFileRead read = ReadSettingsFile(config.golden);
@@ -77,6 +77,9 @@ void UnitWorker::Start()
     connect(&driftTimer, &QTimer::timeout, this, &UnitWorker::CheckDrift);
     if (golden)
         driftTimer.start();
+    // A scene modified at the unit's own panel is seen at the next read.
+    sceneTimer.setInterval(SceneReadMs);
+    connect(&sceneTimer, &QTimer::timeout, this, &UnitWorker::LookAtLiveSettings);
     connection->Start();
     Publish();
 }
@@ -203,9 +206,42 @@ void UnitWorker::LookAtLiveSettings()
         for (quint8 c = 0; c < 3; ++c)
             if (!get(ParamBlock::ChannelVolume, c, current.volume[c]) || !get(ParamBlock::ChannelMaximum, c, current.maximum[c]))
                 return;
-        if (get(ParamBlock::MuteSwitch, 0, current.mute))
-            Publish();
+        if (!get(ParamBlock::MuteSwitch, 0, current.mute))
+            return;
+        for (int c = 0; c < 3; ++c)
+            CompareWithScene(AllLiveSettings()[c].Name(), current.volume[c]);
+        CompareWithScene(QStringLiteral("mute"), current.mute);
+        Publish();
     });
+}
+
+void UnitWorker::CompareWithScene(const QString &setting, int value)
+{
+    if (sceneTargets.contains(setting) && !sceneFading.contains(setting) && sceneTargets[setting] != value)
+        current.sceneModified = true;
+}
+
+void UnitWorker::Recalled(const QString &scene, const QHash<QString, int> &targets, const QStringList &fading)
+{
+    QMetaObject::invokeMethod(this, [this, scene, targets, fading] {
+        current.scene = scene;
+        current.sceneModified = false;
+        sceneTargets = targets;
+        sceneFading = fading;
+        sceneTimer.start();
+        Publish();
+    }, Qt::QueuedConnection);
+}
+
+void UnitWorker::Settled(const QString &setting, int value)
+{
+    QMetaObject::invokeMethod(this, [this, setting, value] {
+        if (!sceneFading.removeOne(setting))
+            return;
+        sceneTargets[setting] = value;
+        CompareWithScene(setting, current.volume[std::size_t(FindLiveSetting(setting)->Channel())]);
+        Publish();
+    }, Qt::QueuedConnection);
 }
 
 void UnitWorker::Noted(const QString &name, int value)
@@ -213,6 +249,7 @@ void UnitWorker::Noted(const QString &name, int value)
     QMetaObject::invokeMethod(this, [this, name, value] {
         if (name.isEmpty())
             return LookAtLiveSettings();
+        CompareWithScene(name, value);
         for (int c = 0; c < 3; ++c)
             if (name == AllLiveSettings()[c].Name())
                 current.volume[c] = value;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Caps.h"
 #include "Drift.h"
 #include "Identify.h"
 #include "LinkStatus.h"
@@ -40,6 +41,9 @@ struct UnitState
     int key = -1;
     int program = -1;
     std::optional<CapInForce> cap;  // kept by the fleet: the cap that holds the unit now
+
+    QString scene;          // the scene last recalled, or empty
+    bool sceneModified = false;  // a setting of it changed since, by anyone
 };
 
 // One processor the service keeps connected, on a thread of its own: identification,
@@ -55,6 +59,7 @@ public:
     using Job = std::function<void(CommandLayer *commands)>;
     static constexpr int MostWaiting = 32;
     static constexpr int MostWaitingPerOwner = 4;
+    static constexpr int SceneReadMs = 60 * 1000;
 
     UnitWorker(const UnitConfig &config, const DriftCheck &drift, int driftMinutes, Metrics &metrics);
     ~UnitWorker() override;
@@ -84,6 +89,12 @@ public:
     // read again. From a job it takes effect before the job's result is answered.
     void Held(const std::optional<SettingsSnapshot> &read);
 
+    // From any thread: scene was recalled, its settings now holding targets, those of
+    // fading still on their way; a change of any other to another value modifies it.
+    void Recalled(const QString &scene, const QHash<QString, int> &targets, const QStringList &fading);
+    // From any thread: a fading volume of the scene arrived at value, or stopped short.
+    void Settled(const QString &setting, int value);
+
 signals:
     void StateChanged(const QString &unit, const UnitState &state);
     // With enforce=true: the approved values written back, and whether the unit took them.
@@ -97,6 +108,7 @@ private:
     void CheckDrift();
     void CountDrift();
     void LookAtLiveSettings();
+    void CompareWithScene(const QString &setting, int value);
 
     UnitConfig config;
     DriftCheck drift;
@@ -109,6 +121,9 @@ private:
     std::unique_ptr<CommandLayer> commands;
     std::unique_ptr<ConnectionManager> connection;
     QTimer driftTimer;
+    QTimer sceneTimer;  // while a scene is in force, its readable settings are read now and then
+    QHash<QString, int> sceneTargets;
+    QStringList sceneFading;
 
     struct Queued
     {

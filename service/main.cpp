@@ -5,8 +5,12 @@
 #include "BoundedServer.h"
 #include "ChainApi.h"
 #include "CapKeeper.h"
+#include "LiveConfig.h"
 #include "Metrics.h"
 #include "MqttBridge.h"
+#include "Reload.h"
+#include "SceneRecall.h"
+#include "Scheduler.h"
 #include "ServiceConfig.h"
 #include "Sessions.h"
 #include "UnitFleet.h"
@@ -129,6 +133,12 @@ int main(int argc, char *argv[])
         return RunUserCommand(config->accounts, unitNames, args);
     }
 
+    QStringList unitNames;
+    for (const UnitConfig &unit : config->units)
+        unitNames << unit.name;
+    std::optional<LiveConfig> live = ReadLiveConfig(parser.value(configOption), unitNames, &error);
+    if (!live)
+        return Fail(error, 2);
     Accounts accounts;
     AuditLog audit;
     const std::optional<QSslConfiguration> tls = Tls(*config, &error);
@@ -141,13 +151,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quorind: %s; starting with no sessions\n", qPrintable(error));
     UnitFleet fleet(*config, metrics);
     ChangeCore core(*config, audit, fleet, metrics);
-    CapKeeper caps(config->caps, core, fleet);
+    LiveConfigStore store(std::move(*live));
+    CapKeeper caps(store.Current().caps, core, fleet);
     core.HoldTo(&caps);
+    QObject::connect(&store, &LiveConfigStore::Replaced, &caps, [&caps, &store] { caps.Replace(store.Current().caps); });
     Api api(*config, accounts, sessions, audit, fleet, metrics, core);
     Alerts alerts(*config, fleet, core, audit);
     if (!alerts.Start(&error))
         return Fail(error, 2);
     api.ShowAlerts(alerts.List());
+    SceneRecall recall(store, core, fleet);
+    Scheduler schedule(store, recall, audit);
+    api.Attach(recall, schedule);
     BoundedServer::Bounds bounds;
     bounds.headMs = config->headSeconds * 1000;
     bounds.idleMs = config->idleSeconds * 1000;
@@ -172,6 +187,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<MqttBridge> bridge;
     if (config->mqtt.enabled) {
         bridge = std::make_unique<MqttBridge>(config->mqtt, fleet, core);
+        bridge->Attach(recall, store);
         if (!bridge->Start(&error))
             return Fail(error, 2);
         alerts.Watch(*bridge);
@@ -184,8 +200,10 @@ int main(int argc, char *argv[])
         api.Follow(*chain);
     }
     ShutDownOnSignal(api, fleet);
+    ReloadOnHangup(parser.value(configOption), unitNames, store, &api);
     fleet.Start();
     caps.Start();
+    schedule.Start();
     std::fprintf(stderr, "quorind: %lld units, listening on %s:%u\n", qlonglong(fleet.Names().size()),
                  qPrintable(config->listenAddress.toString()), server->serverPort());
     const int status = app.exec();

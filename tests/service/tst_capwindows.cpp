@@ -1,4 +1,4 @@
-#include "ServiceConfig.h"
+#include "LiveConfig.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -119,7 +119,7 @@ void TestCapWindows::sectionsRead()
     file.write(("[service]\n[cap night]\n" + section + "[room1]\nport=/dev/ttyS0\n").toUtf8());
     file.close();
     QString error;
-    const std::optional<ServiceConfig> config = ReadServiceConfig(file.fileName(), &error);
+    const std::optional<LiveConfig> config = ReadLiveConfig(file.fileName(), {QStringLiteral("room1")}, &error);
     if (!fault.isEmpty()) {
         QVERIFY2(error.contains(fault), qPrintable(error));
         return;
