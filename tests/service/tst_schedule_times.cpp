@@ -96,7 +96,6 @@ void TestScheduleTimes::faultsNameTheirLine()
         {"[scene a]\nmute=on\n[schedule]\nfri 23:00=a\nthu-sat 23:00=a\n", "q.conf:5: fri 23:00 is taken already by line 4"},
         {"[scene a]\nmute=on\n[schedule]\nfriday 23:00=a\n", "q.conf:4: HH:MM=scene, DAYS HH:MM=scene (mon-fri, fri,sat) or catch-up-minutes= expected"},
         {"[scene a]\nmute=on\n[schedule]\n24:00=a\n", "q.conf:4: HH:MM=scene, DAYS HH:MM=scene (mon-fri, fri,sat) or catch-up-minutes= expected"},
-        {"[cap night]\nfrom=23:00\n", "q.conf:1: [cap night]: caps are not known yet"},
     };
     for (const auto &[text, reason] : bad) {
         QVERIFY(!Read(text, &error));
