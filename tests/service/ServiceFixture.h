@@ -3,7 +3,9 @@
 #include "Ser2Net.h"
 #include "SimulatorTerminal.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -112,6 +114,27 @@ public:
             service.kill();
     }
     QProcess &Process() { return service; }
+    // quorind starts with its clock at start (Berlin's local time) and runs on from there;
+    // false when libfaketime is missing. Debian keeps it in the architecture's folder.
+    bool UnderClock(const QString &start)
+    {
+        const QStringList found = QDir(QStringLiteral("/usr/lib")).entryList({QStringLiteral("*-linux-gnu*")}, QDir::Dirs);
+        for (const QString &folder : found) {
+            const QString library = QStringLiteral("/usr/lib/%1/faketime/libfaketime.so.1").arg(folder);
+            if (!QFileInfo::exists(library))
+                continue;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("LD_PRELOAD"), library);
+            environment.insert(QStringLiteral("FAKETIME"), QLatin1Char('@') + start);
+            environment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+            environment.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Berlin"));
+            environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                               environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+            service.setProcessEnvironment(environment);
+            return true;
+        }
+        return false;
+    }
 
     HttpReply Call(const QByteArray &method, const QString &path, const QByteArray &body = {},
                    const QString &token = {}, const QByteArray &contentType = "application/json")

@@ -45,6 +45,7 @@ class TestScenes : public QObject
 private slots:
     void recallSendsItsFramesAndFadesByOne();
     void rolesOverHttpAndMqttAndReload();
+    void scheduleFiresAfterTheSpringGap();
 };
 
 // A recall sends each setting as its own change would, and nothing else; a fade steps
@@ -164,6 +165,36 @@ void TestScenes::rolesOverHttpAndMqttAndReload()
     QCOMPARE(f.Call("GET", QStringLiteral("/api/v1/scenes"), {}, staff).Json()[QStringLiteral("scenes")].toArray().size(), 2);
     QCOMPARE(f.Process().state(), QProcess::Running);
     QCOMPARE(UnitOf(f, viewer, QStringLiteral("room1"))[QStringLiteral("since")].toString(), since);
+}
+
+// 02:30 does not exist in Berlin on 2027-03-28: the schedule recalls its scene once, at 03:00
+// CEST, ten seconds after a start at 01:59:50, and audits it as the schedule's.
+void TestScenes::scheduleFiresAfterTheSpringGap()
+{
+    ServiceFixture f(1);
+    Append(f, Scenes + "[schedule]\n02:30=quiet\n");
+    QCOMPARE(f.User({QStringLiteral("add"), QStringLiteral("ada"), QStringLiteral("--role"), QStringLiteral("admin")}), 0);
+    QVERIFY2(f.UnderClock(QStringLiteral("2027-03-28 01:59:50")), "libfaketime is not installed");
+    QVERIFY(f.Start());
+    const QString token = f.Login(QStringLiteral("ada"));
+    const QJsonArray events = f.Call("GET", QStringLiteral("/api/v1/schedule"), {}, token).Json()[QStringLiteral("events")].toArray();
+    QVERIFY(!events.isEmpty());
+    QCOMPARE(events[0][QStringLiteral("time")].toString(), QStringLiteral("2027-03-28T03:00:00+02:00"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.UnitState(token, 0), QStringLiteral("online"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(UnitOf(f, token, QStringLiteral("room1"))[QStringLiteral("scene")][QStringLiteral("name")].toString(),
+                              QStringLiteral("quiet"), 25000);
+    QFile audit(f.Path(QStringLiteral("audit.log")));
+    QVERIFY(audit.open(QIODevice::ReadOnly));
+    int recalled = 0;
+    for (const QByteArray &line : audit.readAll().split('\n')) {
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        if (entry[QStringLiteral("user")] == QLatin1String("schedule") && entry[QStringLiteral("setting")] == QLatin1String("MUS volume")
+            && entry[QStringLiteral("result")] == QLatin1String("ok")) {
+            ++recalled;
+            QVERIFY2(line.contains("2027-03-28T03:00"), line.constData());
+        }
+    }
+    QCOMPARE(recalled, 1);
 }
 
 QTEST_MAIN(TestScenes)
