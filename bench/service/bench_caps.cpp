@@ -4,6 +4,8 @@
 // beyond the runs without a cap, as a share of one core over the wall time; the 1 s watch,
 // ten times the work, also gives the 10 s figure less the noise of the idle service.
 
+#include "ServiceBench.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,38 +23,6 @@ namespace {
 
 constexpr int Units = 64;
 constexpr int PeriodMs = 40000;
-
-void Wait(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-// One request on a connection of its own; the body of the answer.
-QByteArray Request(quint16 port, const QByteArray &method, const QByteArray &path, const QByteArray &token,
-                   const QByteArray &body = {})
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(2000))
-        return {};
-    socket.write(method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nAuthorization: Bearer "
-                 + token + "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size())
-                 + "\r\n\r\n" + body);
-    QByteArray got;
-    while (socket.waitForReadyRead(5000))
-        got += socket.readAll();
-    return got.mid(got.indexOf("\r\n\r\n") + 4);
-}
 
 double CpuSeconds(qint64 pid)
 {
