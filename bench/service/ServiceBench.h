@@ -6,6 +6,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -39,4 +42,21 @@ inline QByteArray Request(quint16 port, const QByteArray &method, const QByteArr
     while (socket.waitForReadyRead(5000))
         got += socket.readAll();
     return got.mid(got.indexOf("\r\n\r\n") + 4);
+}
+
+// quorind started on config with an admin account "bench": the token of its session.
+inline QByteArray StartWithAdmin(QProcess &service, const QString &quorind, const QString &config, quint16 port)
+{
+    QProcess add;
+    add.start(quorind, {QStringLiteral("--config"), config, QStringLiteral("user"), QStringLiteral("add"),
+                        QStringLiteral("bench"), QStringLiteral("--role"), QStringLiteral("admin")});
+    add.write("bench-password\n");
+    add.closeWriteChannel();
+    add.waitForFinished();
+    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    service.start(quorind, {QStringLiteral("--config"), config});
+    service.waitForStarted();
+    Wait(1000);
+    return QJsonDocument::fromJson(Request(port, "POST", "/api/v1/login", {}, R"({"user":"bench","password":"bench-password"})"))
+        [QStringLiteral("token")].toString().toLatin1();
 }

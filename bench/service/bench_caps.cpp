@@ -42,22 +42,8 @@ double Run(const QString &config, const QString &units, const QTemporaryDir &dir
     file.write(QStringLiteral("[service]\nlisten=127.0.0.1:%1\naccounts=accounts.json\naudit=audit.log\n").arg(port).toUtf8()
                + config.toUtf8() + units.toUtf8());
     file.close();
-    QProcess add;
-    add.start(QStringLiteral(QUORIND_PATH), {QStringLiteral("--config"), file.fileName(), QStringLiteral("user"),
-                                             QStringLiteral("add"), QStringLiteral("bench"), QStringLiteral("--role"),
-                                             QStringLiteral("admin")});
-    add.write("bench-password\n");
-    add.closeWriteChannel();
-    add.waitForFinished();
-
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    service.start(QStringLiteral(QUORIND_PATH), {QStringLiteral("--config"), file.fileName()});
-    service.waitForStarted();
-    Wait(1000);
-    const QByteArray token = QJsonDocument::fromJson(Request(port, "POST", "/api/v1/login", {},
-                                                             R"({"user":"bench","password":"bench-password"})"))
-                                 [QStringLiteral("token")].toString().toLatin1();
+    const QByteArray token = StartWithAdmin(service, QStringLiteral(QUORIND_PATH), file.fileName(), port);
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 30000 && Request(port, "GET", "/api/v1/units", token).count("\"online\"") < Units)

@@ -61,21 +61,8 @@ int main(int argc, char *argv[])
                               "[scene loud]\nMUS volume=60\nMIC volume=65\nKTV volume=60\nmute=off\n%2")
                    .arg(port).arg(units).toUtf8());
     file.close();
-    QProcess add;
-    add.start(QStringLiteral(QUORIND_PATH), {QStringLiteral("--config"), file.fileName(), QStringLiteral("user"),
-                                             QStringLiteral("add"), QStringLiteral("bench"), QStringLiteral("--role"),
-                                             QStringLiteral("admin")});
-    add.write("bench-password\n");
-    add.closeWriteChannel();
-    add.waitForFinished();
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    service.start(QStringLiteral(QUORIND_PATH), {QStringLiteral("--config"), file.fileName()});
-    service.waitForStarted();
-    Wait(1000);
-    const QByteArray token = QJsonDocument::fromJson(Request(port, "POST", "/api/v1/login", {},
-                                                             R"({"user":"bench","password":"bench-password"})"))
-                                 [QStringLiteral("token")].toString().toLatin1();
+    const QByteArray token = StartWithAdmin(service, QStringLiteral(QUORIND_PATH), file.fileName(), port);
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 30000 && Request(port, "GET", "/api/v1/units", token).count("\"online\"") < Units)
