@@ -221,7 +221,8 @@ void TestRS232Port::unpluggedDeviceCostsNoProcessorTime()
         wall.start();
         QTest::qWait(1500);
         const double share = (ProcessSeconds() - before) / (double(wall.elapsed()) / 1000.0);
-        QVERIFY2(share < 0.05, qPrintable(QStringLiteral("unplug %1: %2 of a core").arg(unplug).arg(share)));
+        // A spinning read loop costs a whole core; the margin is for ASan on a loaded machine.
+        QVERIFY2(share < 0.2, qPrintable(QStringLiteral("unplug %1: %2 of a core").arg(unplug).arg(share)));
         QVERIFY(!state.port.IsOpen());
     }
 }
