@@ -270,7 +270,9 @@ void Api::Session(Call &call)
     call.answer->Json(200, {{QStringLiteral("user"), call.account->name},
                             {QStringLiteral("role"), RoleName(call.account->role)},
                             {QStringLiteral("csrf"), sessions.Csrf(call.token)},
-                            {QStringLiteral("staff"), QJsonArray::fromStringList(config.staff)}});
+                            // A head office sends only its admins' commands, to the venues.
+                            {QStringLiteral("staff"), chain ? QJsonArray() : QJsonArray::fromStringList(config.staff)},
+                            {QStringLiteral("chain"), chain != nullptr}});
 }
 
 void Api::Login(Call &call)

@@ -10,7 +10,7 @@ const switcher = document.getElementById('language');
 
 let language = chosenLanguage();
 let t = languages[language];
-let session = null;  // { user, role, csrf, staff }
+let session = null;  // { user, role, csrf, staff, chain }
 let units = new Map();  // by unit.id || unit.name
 let live = [];  // the live settings and their values as the service names them
 let scenes = [];  // the scenes this person may see, where the service has them
@@ -258,7 +258,7 @@ function badges(unit) {
   if (unit.scene && unit.scene.name)
     list.push(el('span', { class: 'tag' }, words(unit.scene.modified ? t.sceneModified : t.scene, { name: unit.scene.name })));
   if (unit.cap && unit.cap.name)
-    list.push(el('span', { class: 'tag' }, words(t.cap, { name: unit.cap.name, until: unit.cap.until ?? '' })));
+    list.push(el('span', { class: 'tag' }, words(t.cap, { name: unit.cap.name, until: clockOf(unit.cap.until) })));
   return list;
 }
 
@@ -285,6 +285,11 @@ function shortName(setting) {
   return setting.split(' ')[0];
 }
 
+// The hour and minute of a time the service gives in its own local time with the offset.
+function clockOf(iso) {
+  return /^\d{4}-\d\d-\d\dT\d\d:\d\d/.test(iso ?? '') ? iso.slice(11, 16) : '';
+}
+
 function showOverview() {
   document.title = t.title;
   view = { cards: new Map() };
@@ -296,22 +301,32 @@ function showOverview() {
     venues.get(venue).append(card(unit));
   }
   const parts = [...venues].map(([venue, list]) => venue ? el('section', { class: 'venue' }, el('h3', {}, venue), list) : list);
-  main.replaceChildren(heading, ...parts);
-  if (session.role === 'admin') main.append(alertList());
+  // Open incidents come first: on a phone, below the rooms they would be out of sight.
+  main.replaceChildren(heading, ...(session.role === 'admin' ? [alertList()] : []), ...parts);
   heading.focus();
+}
+
+// Where an incident is, as a link to its room where the page knows the room.
+function alertPlace(alert) {
+  const where = [alert.venue, alert.unit].filter(Boolean).join(' / ');
+  const key = session.chain ? alert.venue + '/' + alert.unit : alert.unit;
+  return alert.unit && units.has(key) ? el('a', { href: '#/unit/' + encodeURIComponent(key) }, where) : where;
 }
 
 // Open alerts for admins, where the service keeps them.
 function alertList() {
   const list = el('ul', { class: 'alerts' });
   const node = el('section', { 'aria-labelledby': 'alerts-heading', hidden: true }, el('h3', { id: 'alerts-heading' }, t.alerts), list);
-  api('GET', '/alerts').then(result => {
+  // Looked at again while the overview is shown: incidents begin and end without a unit changing.
+  const refresh = () => api('GET', '/alerts').then(result => {
+    if (!result.status) return;
     const open = result.status === 200 && Array.isArray(result.body.open) ? result.body.open : [];
     list.replaceChildren(...open.map(alert => el('li', {},
-      el('b', {}, t.alertKinds[alert.kind] ?? alert.kind), ' · ', [alert.venue, alert.unit].filter(Boolean).join(' / '),
+      el('b', {}, t.alertKinds[alert.kind] ?? alert.kind), ' · ', alertPlace(alert),
       ' · ', words(t.alertSince, { since: (alert.since ?? '').replace('T', ' ') }))));
     node.hidden = open.length === 0;
-  });
+  }).finally(() => setTimeout(() => { if (node.isConnected) refresh(); }, 5000));
+  refresh();
   return node;
 }
 
@@ -489,7 +504,8 @@ function showRoom(key) {
     })), recalls.note);
     page.append(recalls);
   }
-  if (session.role === 'admin') page.append(adminTools(key, unit));
+  // Backups, restores and checks are done at the venue itself.
+  if (session.role === 'admin' && !session.chain) page.append(adminTools(key, unit));
   main.replaceChildren(page);
 
   let busySince = 0;
@@ -511,7 +527,7 @@ function showRoom(key) {
     const detail = session.role === 'admin' && unitState === 'offline' && fresh.error
       ? [el('span', { class: 'muted', lang: 'en' }, fresh.error)] : [];
     state.replaceChildren(stateWord(fresh), ...detail, ...badges(fresh),
-      ...(session.role === 'viewer' ? [el('span', { class: 'tag' }, t.readOnly)] : []));
+      ...(session.role === 'viewer' || (session.chain && session.role !== 'admin') ? [el('span', { class: 'tag' }, t.readOnly)] : []));
     notice.textContent = unitState === 'unknown' ? t.unknownTop
       : unitState === 'offline' ? t.offlineTop : !usable ? t.busyTop : '';
     notice.hidden = usable;

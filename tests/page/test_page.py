@@ -5,7 +5,6 @@ import json
 import os
 import re
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -14,11 +13,10 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from selenium import webdriver
-from selenium.common.exceptions import StaleElementReferenceException
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+
+from pagetools import Sim, chromium, free_port, phone, wait_for
 
 QUORIND = sys.argv.pop(1)
 QUORIN_SIM = sys.argv.pop(1)
@@ -29,60 +27,12 @@ MIC_SET = 'CD 02 06 00 01 '
 ENGLISH_SETTING = re.compile(r'\b(MUS|MIC|KTV) volume\b|\(ok\)|no such device|\bnull\b|\bundefined\b')
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        return s.getsockname()[1]
-
-
-def wait_for(check, seconds):
-    # A live update may redraw an element between finding it and reading it: look again.
-    def look():
-        try:
-            return check()
-        except StaleElementReferenceException:
-            return None
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        value = look()
-        if value:
-            return value
-        time.sleep(0.05)
-    return look()
-
-
-class Sim:
-    """A quorin-sim process behind a link, so that it can be unplugged and plugged in again."""
-
-    def __init__(self, link):
-        self.link = link
-        self.start()
-
-    def start(self):
-        self.log = tempfile.NamedTemporaryFile(prefix='sim', suffix='.log', delete=False)
-        self.process = subprocess.Popen([QUORIN_SIM, '--log-frames'], stdout=subprocess.PIPE, stderr=self.log, text=True)
-        path = self.process.stdout.readline().strip()
-        if os.path.lexists(self.link):
-            os.remove(self.link)
-        os.symlink(path, self.link)
-
-    def frames(self):
-        with open(self.log.name) as log:
-            return [line.split(' ', 1)[1].strip() for line in log if line.startswith('frame ')]
-
-    def stop(self):
-        self.process.kill()
-        self.process.wait()
-        self.process.stdout.close()
-        self.log.close()
-
-
 class TestPage(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.dir = tempfile.TemporaryDirectory()
         d = cls.dir.name
-        cls.sims = {'room1': Sim(os.path.join(d, 'unit1')), HOSTILE: Sim(os.path.join(d, 'unit2'))}
+        cls.sims = {'room1': Sim(QUORIN_SIM, os.path.join(d, 'unit1')), HOSTILE: Sim(QUORIN_SIM, os.path.join(d, 'unit2'))}
         cls.port = free_port()
         cls.config = os.path.join(d, 'quorind.conf')
         with open(cls.config, 'w') as f:
@@ -144,22 +94,9 @@ class TestPage(unittest.TestCase):
             headers={'Authorization': 'Bearer ' + token, 'Content-Type': 'application/json'})).read()
 
     def browser(self, width, height, language='zh-CN'):
-        options = webdriver.ChromeOptions()
-        options.binary_location = '/usr/bin/chromium'
-        for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=%d,%d' % (width, height),
-                         '--lang=' + language):
-            options.add_argument(argument)
-        options.add_experimental_option('prefs', {'download.default_directory': self.dir.name,
-                                                  'intl.accept_languages': language})
-        browser = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
-        # A window cannot be as narrow as a phone: the phone's screen is emulated.
-        self.phone(browser, width, height)
+        browser = chromium(width, height, language, self.dir.name)
         self.browsers.append(browser)
         return browser
-
-    def phone(self, browser, width, height):
-        browser.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
-                                {'width': width, 'height': height, 'deviceScaleFactor': 1, 'mobile': width < 600})
 
     def login(self, browser, user, password='venue-secret'):
         browser.get(self.base + '/')
@@ -337,7 +274,7 @@ class TestPage(unittest.TestCase):
 
         # The overview shows a muted room and has room for four rooms on a phone.
         self.call('POST', '/units/room1/settings', b'{"mute": "ON"}')
-        self.phone(admin, 360, 740)
+        phone(admin, 360, 740)
         admin.find_element(By.ID, 'home').click()
         self.assertTrue(wait_for(lambda: '已静音' in admin.find_element(By.CSS_SELECTOR, '.units').text, 5))
         first = admin.find_element(By.CSS_SELECTOR, '.card').rect
@@ -351,7 +288,7 @@ class TestPage(unittest.TestCase):
         self.open_room(viewer, 'room1')
         self.assertIn('只读', viewer.find_element(By.CSS_SELECTOR, '.room-state').text)
         for browser in (viewer, admin):
-            self.phone(browser, 320, 640)
+            phone(browser, 320, 640)
             self.assertLessEqual(browser.execute_script('return document.documentElement.scrollWidth'), 320)
         # The focus ring stands out 3:1 against the page.
         viewer.switch_to.active_element.send_keys(Keys.SHIFT, Keys.TAB)
