@@ -8,6 +8,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import urllib.request
 
@@ -21,6 +22,13 @@ QUORIN_SIM = sys.argv.pop(1)
 SHOTS = sys.argv.pop(1)
 MIC_SET = 'CD 02 06 00 01 '
 PASSWORD = 'chain-secret\n'
+
+
+def clock(seconds_from_now):
+    return time.strftime('%H:%M', time.localtime(time.time() + seconds_from_now))
+
+
+CAP_UNTIL = clock(3 * 3600)
 
 
 class Broker:
@@ -85,7 +93,8 @@ class TestChainPage(unittest.TestCase):
             sections = '[mqtt]\nurl=mqtt://127.0.0.1:%d\nprefix=quorin/%s\n[alerts]\noffline-after=1\n' % (
                 cls.brokers[-1].port, venue)
             if venue == 'venue1':
-                sections += '[cap night]\nfrom=00:00\nto=23:59\nunits=*\nMUS volume=50\nwatch-seconds=60\n'
+                sections += '[cap night]\nfrom=%s\nto=%s\nunits=*\nMUS volume=50\nwatch-seconds=60\n' % (
+                    clock(-3600), CAP_UNTIL)
             else:
                 sections += '[scene open]\nunits=*\nKTV volume=30\n'
             for name in names:
@@ -128,6 +137,9 @@ class TestChainPage(unittest.TestCase):
         venues = {section.find_element(By.TAG_NAME, 'h3').text: [a.text for a in section.find_elements(By.CSS_SELECTOR, '.units a')]
                   for section in boss.find_elements(By.CSS_SELECTOR, 'section.venue')}
         self.assertEqual(venues, {'venue1': ['room1', 'room2'], 'venue2': ['bar']})
+        cards = [card.text for card in boss.find_elements(By.CSS_SELECTOR, '.units li')]
+        self.assertIn('限制：night，至 ' + CAP_UNTIL, cards[0])
+        self.assertTrue(wait_for(lambda: '场景：open' in boss.find_elements(By.CSS_SELECTOR, '.units li')[2].text, 5))
 
         # A pulled unit is an alert at its venue, and the head office's admins see it.
         self.sims['venue1/room2'].stop()

@@ -30,6 +30,9 @@ ENGLISH_SETTING = re.compile(r'\b(MUS|MIC|KTV) volume\b|\(ok\)|no such device|\b
 class TestPage(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        # Read before anything is started, which a missing file would leave running.
+        with open(AXE) as f:
+            cls.axe = f.read()
         cls.dir = tempfile.TemporaryDirectory()
         d = cls.dir.name
         cls.sims = {'room1': Sim(QUORIN_SIM, os.path.join(d, 'unit1')), HOSTILE: Sim(QUORIN_SIM, os.path.join(d, 'unit2'))}
@@ -52,8 +55,6 @@ class TestPage(unittest.TestCase):
             f.write('golden=%s\n' % golden)
         cls.start_service()
         cls.browsers = []
-        with open(AXE) as f:
-            cls.axe = f.read()
 
     @classmethod
     def start_service(cls):

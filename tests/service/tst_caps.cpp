@@ -1,6 +1,7 @@
 #include "Mosquitto.h"
 #include "ServiceFixture.h"
 
+#include <QJsonArray>
 #include <QtTest>
 
 namespace {
@@ -149,6 +150,19 @@ void TestCaps::holdsEveryWayInAndThePanel()
     Panel(f.Sim(0), quint8(ParamBlock::ChannelVolume), 0, 44);
     QTRY_COMPARE_WITH_TIMEOUT(QJsonDocument::fromJson(listener.Last("quorin/v/room1/state"))["MUS volume"].toInt(), 44, 6000);
     QCOMPARE(ByCap(f).size(), 2);
+
+    // Brought back more than three times within ten minutes: the cap is fought over, one incident.
+    for (int raise = 0; raise < 3; ++raise) {
+        Panel(f.Sim(0), quint8(ParamBlock::ChannelVolume), 0, 70);
+        QTRY_COMPARE_WITH_TIMEOUT(ByCap(f).size(), 3 + raise, 6000);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(listener.Count("quorin/v/alerts"), 1, 2000);
+    const QJsonObject alert = QJsonDocument::fromJson(listener.Last("quorin/v/alerts")).object();
+    QCOMPARE(alert["kind"].toString(), QStringLiteral("cap-fought"));
+    QCOMPARE(alert["unit"].toString(), QStringLiteral("room1"));
+    const QJsonArray open = f.Call("GET", QStringLiteral("/api/v1/alerts"), {}, admin).Json()["open"].toArray();
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open[0]["kind"].toString(), QStringLiteral("cap-fought"));
 }
 
 // Under a shifted clock: the unit is online before 23:00, the cap begins at 23:00 and brings
