@@ -33,7 +33,7 @@ QJsonObject LiveFrom(const QJsonObject &state)
     for (int c = 0; c < 3; ++c) {
         const QString name = AllLiveSettings()[c].Name();
         live.insert(name, NumberOr(state[name]));
-        maximum.insert(name, QJsonValue());
+        maximum.insert(name, NumberOr(state[QStringLiteral("maximum")][name]));
     }
     const QString mute = state[QStringLiteral("mute")].toString();
     live.insert(QStringLiteral("mute"), mute == QLatin1String("ON") ? QJsonValue(1)

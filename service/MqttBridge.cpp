@@ -24,9 +24,13 @@ QJsonValue Shown(const LiveSetting &setting, int value)
 
 QJsonObject StateJson(const UnitState &state)
 {
-    QJsonObject s;
-    for (int c = 0; c < 3; ++c)
+    QJsonObject s, maximum;
+    for (int c = 0; c < 3; ++c) {
         s.insert(AllLiveSettings()[c].Name(), state.volume[c] >= 0 ? QJsonValue(state.volume[c]) : QJsonValue());
+        maximum.insert(AllLiveSettings()[c].Name(), state.maximum[c] >= 0 ? QJsonValue(state.maximum[c]) : QJsonValue());
+    }
+    // The power-on maxima: a head office's sliders end where the unit's do.
+    s.insert(QStringLiteral("maximum"), maximum);
     s.insert(QStringLiteral("mute"), state.mute >= 0 ? QJsonValue(state.mute ? QStringLiteral("ON") : QStringLiteral("OFF"))
                                                      : QJsonValue());
     s.insert(QStringLiteral("key"), Shown(*FindLiveSetting(QStringLiteral("key")), state.key));

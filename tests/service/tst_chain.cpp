@@ -137,6 +137,7 @@ void TestChain::followsVenuesAndCommandsThem()
     QCOMPARE(room[QStringLiteral("venue")].toString(), QStringLiteral("venue1"));
     QCOMPARE(room[QStringLiteral("name")].toString(), QStringLiteral("room1"));
     QCOMPARE(room[QStringLiteral("alerts")].toInt(), 0);
+    QCOMPARE(room[QStringLiteral("live")][QStringLiteral("maximum")][QStringLiteral("MIC volume")].toInt(), 80);
 
     QTcpSocket events;
     events.connectToHost(QStringLiteral("127.0.0.1"), chain.office->port);
