@@ -105,9 +105,14 @@ function note() {
   return node;
 }
 
+// A head office's page says so, a venue's page is the venue's.
+function siteTitle() {
+  return session && session.chain ? t.chainTitle : t.title;
+}
+
 function labelHeader() {
   document.documentElement.lang = language;
-  home.textContent = t.title;
+  home.textContent = siteTitle();
   const other = Object.keys(languages).filter(name => name !== language);
   switcher.replaceChildren(...other.map(name => el('button', {
     type: 'button', lang: name, onclick: () => switchTo(name) }, languages[name].language)));
@@ -291,7 +296,7 @@ function clockOf(iso) {
 }
 
 function showOverview() {
-  document.title = t.title;
+  document.title = siteTitle();
   view = { cards: new Map() };
   const heading = el('h2', { tabindex: -1 }, t.allRooms);
   const venues = new Map();
@@ -392,7 +397,7 @@ function section(id, title, readOnly) {
 
 function showRoom(key) {
   const unit = units.get(key);
-  document.title = words(t.roomTitle, { room: unit.name });
+  document.title = words(t.roomTitle, { room: unit.name, site: siteTitle() });
   const heading = el('h2', { tabindex: -1 }, unit.name);
   const state = el('p', { class: 'room-state' });
   const notice = el('p', { class: 'notice', tabindex: -1 });

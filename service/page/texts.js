@@ -5,7 +5,8 @@ export const languages = {
   'zh-CN': {
     language: '中文',
     title: 'Quorin 场所',
-    roomTitle: '{room} · Quorin 场所',
+    chainTitle: 'Quorin 总部',
+    roomTitle: '{room} · {site}',
     roles: { admin: '管理员', staff: '员工', viewer: '查看者' },
     states: { online: '在线', busy: '在线', offline: '离线', unknown: '状态未知' },
     logout: '退出',
@@ -105,7 +106,8 @@ export const languages = {
   en: {
     language: 'English',
     title: 'Quorin venue',
-    roomTitle: '{room} · Quorin venue',
+    chainTitle: 'Quorin head office',
+    roomTitle: '{room} · {site}',
     roles: { admin: 'admin', staff: 'staff', viewer: 'viewer' },
     states: { online: 'online', busy: 'online', offline: 'offline', unknown: 'state unknown' },
     logout: 'Log out',

@@ -137,6 +137,7 @@ class TestChainPage(unittest.TestCase):
         venues = {section.find_element(By.TAG_NAME, 'h3').text: [a.text for a in section.find_elements(By.CSS_SELECTOR, '.units a')]
                   for section in boss.find_elements(By.CSS_SELECTOR, 'section.venue')}
         self.assertEqual(venues, {'venue1': ['room1', 'room2'], 'venue2': ['bar']})
+        self.assertEqual(boss.title, 'Quorin 总部')
         cards = [card.text for card in boss.find_elements(By.CSS_SELECTOR, '.units li')]
         self.assertIn('限制：night，至 ' + CAP_UNTIL, cards[0])
         self.assertTrue(wait_for(lambda: '场景：open' in boss.find_elements(By.CSS_SELECTOR, '.units li')[2].text, 5))
