@@ -324,6 +324,9 @@ class TestPage(unittest.TestCase):
         sim.start()
         self.assertTrue(wait_for(lambda: staff.find_element(By.CSS_SELECTOR, '.state').text == '在线', 15))
         self.assertFalse(staff.find_element(By.CSS_SELECTOR, '.notice').is_displayed())
+        # Back online, the service reads the unit again first; the room is usable once it is done.
+        self.assertTrue(wait_for(lambda: self.unit()['state'] == 'online', 15))
+        self.assertTrue(wait_for(lambda: slider.is_enabled(), 5))
         slider.send_keys(Keys.ARROW_LEFT)
         self.assertTrue(wait_for(lambda: '已设为' in self.note(staff, 'volumes'), 5))
 
